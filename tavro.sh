@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# One entry for a newcomer: ./tavro.sh demo | test | bench | build
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgl-dev qt6-qpa-plugins)
+
+install_missing() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() { # build DIR [cmake options...]
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir"
+}
+
+cmd=${1:-help}
+case "$cmd" in
+build)
+    install_missing
+    build build
+    ;;
+test)
+    install_missing
+    build build
+    (cd build && ctest --output-on-failure -j2)
+    build build-asan -DTAVRO_SANITIZE=ON
+    (cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j2 -R 'tst_robust')
+    ;;
+*)
+    echo "usage: $0 demo | test | bench | build"
+    exit 2
+    ;;
+esac
