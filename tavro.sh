@@ -24,8 +24,30 @@ build() { # build DIR [cmake options...]
     cmake --build "$dir"
 }
 
+start_sim() { # start_sim ARGS...: starts tavro-sim, sets SIM_PID and SIM_DEVICE
+    local out
+    out=$(mktemp)
+    ./build/tavro-sim --exit-with-parent "$@" >"$out" &
+    SIM_PID=$!
+    for _ in $(seq 100); do
+        SIM_DEVICE=$(head -n 1 "$out" 2>/dev/null || true)
+        [ -n "$SIM_DEVICE" ] && break
+        sleep 0.05
+    done
+    rm -f "$out"
+    [ -n "$SIM_DEVICE" ] || { echo "tavro-sim did not start" >&2; exit 1; }
+}
+
 cmd=${1:-help}
 case "$cmd" in
+demo)
+    install_missing
+    build build
+    start_sim --emulate-line --baud 9600
+    trap 'kill $SIM_PID 2>/dev/null' EXIT
+    echo "Instrument simulator on $SIM_DEVICE (logical number 1), mapped to Comm1"
+    ./build/tavro --port-map "1=$SIM_DEVICE"
+    ;;
 build)
     install_missing
     build build

@@ -1,0 +1,426 @@
+#include "main_window.h"
+
+#include "app_settings.h"
+#include "connection_controls.h"
+#include "conversion.h"
+#include "energy_page.h"
+#include "ext_dev_page.h"
+#include "guard.h"
+#include "info_channel_page.h"
+#include "measure_page.h"
+#include "measured_values_panel.h"
+#include "settings_page.h"
+#include "skins.h"
+#include "status_lamp.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+using namespace tavro;
+
+namespace {
+
+enum Page { PageMeasure = 0, PageSettings = 1, PageExtDev = 2, PageChannel = 3, PageEnergy = 4 };
+constexpr int kStatusMessageMs = 3000;
+
+void addToSheet(QWidget *sheet, QWidget *w)
+{
+    if (!sheet->layout())
+        new QVBoxLayout(sheet);
+    sheet->layout()->addWidget(w);
+}
+
+} // namespace
+
+MainWindow::MainWindow(const Platform &platform, QWidget *parent)
+    : QMainWindow(parent), platform_(platform),
+      link_(platform.port, platform.timers, platform.clock, platform.messages, this)
+{
+    setObjectName(QStringLiteral("Form1"));
+    TimerMess = platform.timers.create(this, QStringLiteral("TimerMess"), kStatusMessageMs);
+    TimerAuto = platform.timers.create(this, QStringLiteral("TimerAuto"), 100);
+    TimerSaveMaxVal = platform.timers.create(this, QStringLiteral("TimerSaveMaxVal"), 100);
+    TimerChanInfo = platform.timers.create(this, QStringLiteral("TimerChanInfo"), 1000);
+    TimerClock = platform.timers.create(this, QStringLiteral("TimerClock"), 1000);
+    buildShell();
+    connectHandlers();
+    registerResponseHandlers();
+    link_.setObserver(this);
+    link_.setSettingsLogicalNumber([this] { return std::uint16_t(StrToInt(TStuning->Edit2->text())); });
+    FormCreate();
+}
+
+MainWindow::~MainWindow()
+{
+    link_.setObserver(nullptr);
+}
+
+void MainWindow::buildShell()
+{
+    setWindowTitle(caption());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+
+    auto *central = new QWidget;
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(4, 0, 4, 0);
+    column->setSpacing(2);
+
+    auto *topBar = new QWidget;
+    topBar->setObjectName(QStringLiteral("TopBar"));
+    topBar->setFixedHeight(28);
+    auto *top = new QHBoxLayout(topBar);
+    top->setContentsMargins(0, 2, 0, 2);
+    top->addStretch();
+    sComboBoxSkin = new QComboBox;
+    sComboBoxSkin->setObjectName(QStringLiteral("sComboBoxSkin"));
+    sComboBoxSkin->addItems(SkinNames());
+    sComboBoxSkin->setMinimumWidth(200);
+    sComboBoxSkin->hide();
+    sBitBtn1 = new QPushButton(QStringLiteral("Скины"));
+    sBitBtn1->setObjectName(QStringLiteral("sBitBtn1"));
+    top->addWidget(sComboBoxSkin);
+    top->addWidget(sBitBtn1);
+    column->addWidget(topBar);
+
+    TS_Tavro = new MeasurePage(link_, *TimerAuto);
+    TStuning = new SettingsPage;
+    TS_ExtDev = new ExtDevPage;
+    sTabSheet4 = new InfoChannelPage;
+    sTabSheet8 = new EnergyPage;
+
+    PageControl1 = new QTabWidget;
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->addTab(TS_Tavro, MeasurePage::caption());
+    PageControl1->addTab(TStuning, SettingsPage::caption());
+    PageControl1->addTab(TS_ExtDev, ExtDevPage::caption());
+    PageControl1->addTab(sTabSheet4, InfoChannelPage::caption());
+    PageControl1->addTab(sTabSheet8, EnergyPage::caption());
+    BitBtnExit = new QPushButton(QStringLiteral("Выход"));
+    BitBtnExit->setObjectName(QStringLiteral("BitBtnExit"));
+    BitBtnExit->setMinimumWidth(90);
+    PageControl1->setCornerWidget(BitBtnExit, Qt::TopRightCorner);
+    column->addWidget(PageControl1, 1);
+    setCentralWidget(central);
+
+    StatusPanel0 = new QLabel;
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setMinimumWidth(120);
+    StatusPanel1 = new QLabel;
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    sProgressBarSchKp = new QProgressBar;
+    sProgressBarSchKp->setObjectName(QStringLiteral("sProgressBarSchKp"));
+    sProgressBarSchKp->setRange(0, 100);
+    sProgressBarSchKp->setMaximumWidth(200);
+    sProgressBarSchKp->hide();
+    auto *bar = new QStatusBar;
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setSizeGripEnabled(false);
+    bar->addWidget(StatusPanel0);
+    bar->addWidget(StatusPanel1, 1);
+    bar->addPermanentWidget(sProgressBarSchKp);
+    setStatusBar(bar);
+
+    ApdStatusLight1 = new StatusLamp;
+    ApdStatusLight1->setObjectName(QStringLiteral("ApdStatusLight1"));
+    addToSheet(TStuning->TSSetMetrol, ApdStatusLight1);
+    ApdStatusLight2 = new StatusLamp;
+    ApdStatusLight2->setObjectName(QStringLiteral("ApdStatusLight2"));
+    addToSheet(TStuning->TSSetCurrent, ApdStatusLight2);
+
+    setFixedSize(846, 630);
+}
+
+template <class Handler> void MainWindow::onClick(QPushButton *button, Handler handler)
+{
+    connect(button, &QPushButton::clicked, this, Guarded(platform_.messages, handler));
+}
+
+void MainWindow::connectHandlers()
+{
+    ConnectionControls::Widgets w;
+    w.ports = {TS_Tavro->ComboBoxPort1, TS_ExtDev->ComboBoxPort2, TStuning->ComboBoxPort3, sTabSheet4->ComboBoxPort4,
+               sTabSheet8->ComboBoxPort5};
+    w.speeds = {TS_Tavro->ComboBoxBaud1, TStuning->ComboBoxBaud2, sTabSheet8->ComboBoxBaud4};
+    w.logicalNumbers = {TS_Tavro->Edit1, TStuning->Edit2, sTabSheet8->Edit12};
+    w.channelLogicalNumber = sTabSheet4->sEditNetAddr;
+    connection_ = new ConnectionControls(w, platform_.settings, platform_.port, platform_.messages,
+                                         platform_.resolver, this);
+    connection_->setLeaveChannelPage([this] { PageControl1->setCurrentIndex(PageMeasure); });
+
+    MessageSink &messages = platform_.messages;
+    for (int i = 0; i < w.ports.size(); ++i)
+        connect(w.ports[i], &QComboBox::activated, this,
+                Guarded(messages, [this, i] { connection_->ComboBoxPortChange(i); }));
+    for (int i = 0; i < w.speeds.size(); ++i)
+        connect(w.speeds[i], &QComboBox::activated, this,
+                Guarded(messages, [this, i] { connection_->ComboBoxBaudChange(i); }));
+    for (QLineEdit *edit : w.logicalNumbers)
+        connect(edit, &QLineEdit::textChanged, this,
+                Guarded(messages, [this, edit] { connection_->LogicalNumberChange(edit); }));
+    // The channel page's own field re-checks the first page's number, as it always has.
+    connect(sTabSheet4->sEditNetAddr, &QLineEdit::textChanged, this,
+            Guarded(messages, [this] { connection_->LogicalNumberChange(TS_Tavro->Edit1); }));
+
+    connect(PageControl1, &QTabWidget::currentChanged, this, Guarded(messages, [this] { PageControl1Change(); }));
+    connect(TStuning->PageControlSetAllParam, &QTabWidget::currentChanged, this,
+            Guarded(messages, [this] { PageControlSetAllParamChange(); }));
+    onClick(BitBtnExit, [this] { close(); });
+    onClick(sBitBtn1, [this] { sBitBtn1Click(); });
+    connect(sComboBoxSkin, &QComboBox::activated, this, Guarded(messages, [this] { sComboBoxSkinChange(); }));
+
+    onClick(TS_Tavro->BitBtnStart, [this] { TS_Tavro->BitBtnStartClick(); });
+    onClick(TS_Tavro->ButtonStatClear, [this] { TS_Tavro->ButtonStatClearClick(); });
+    TS_Tavro->setExitButton(BitBtnExit);
+
+    connect(TimerMess, &Timer::timeout, this, [this] {
+        TimerMess->stop();
+        StatusPanel1->clear();
+    });
+}
+
+// The one table from request tag to the feature that handles its answer. Tags without a row
+// take only the common success path.
+void MainWindow::registerResponseHandlers()
+{
+    const std::pair<std::uint8_t, Link::Handler> table[] = {
+        {0, [this](const Response &r) { TS_Tavro->Values->ShowMeasured(r.data()); }},
+    };
+    for (const auto &[tag, handler] : table)
+        link_.setHandler(tag, handler);
+}
+
+void MainWindow::FormCreate()
+{
+    move(100, 50);
+    setWindowTitle(caption());
+    PageControl1->setTabVisible(PageEnergy, false);
+    TStuning->PageControlSetAllParam->setTabVisible(TStuning->PageControlSetAllParam->indexOf(TStuning->TSSetTime),
+                                                    false);
+    LoadSkin();
+    {
+        const QSignalBlocker quiet(PageControl1);
+        PageControl1->setCurrentIndex(PageMeasure);
+    }
+    PageControl1Change();
+    link_.AutoReading = false;
+    link_.CntNoAnsw = link_.CntErrCRC = link_.CntAllEnquiry = 0;
+    link_.NetActive = link_.CurrActive = false;
+    link_.StepRetry = 0;
+    link_.ChanListening = false;
+    link_.InitPresetRecords();
+    TStuning->PageControl2or3Elem->setTabVisible(TStuning->PageControl2or3Elem->indexOf(TStuning->TabSheet3), true);
+    TStuning->PageControl2or3Elem->setTabVisible(TStuning->PageControl2or3Elem->indexOf(TStuning->TabSheet4), false);
+    TStuning->PageControl2or3Elem->hide();
+    ApdStatusLight1->hide();
+    ApdStatusLight2->hide();
+    TS_Tavro->ApdStatusLight3->setLit(false);
+    link_.WritePending = false;
+    TimerChanInfo->start();
+    TimerClock->start();
+}
+
+void MainWindow::PageControl1Change()
+{
+    link_.ChanListening = false;
+    const int page = PageControl1->currentIndex();
+    connection_->channelPageActive = link_.channelPageActive = page == PageChannel;
+    switch (page) {
+    case PageMeasure:
+    case PageSettings:
+        connection_->LoadPortSettings();
+        break;
+    case PageExtDev:
+        connection_->LoadPortNumber();
+        break;
+    case PageChannel:
+        if (connection_->LoadPortNumber() && link_.FlushPort()) {
+            link_.ChanListening = true;
+            TimerChanInfo->start();
+        }
+        break;
+    default:
+        break;
+    }
+    if (link_.NetActive)
+        StopSetNet();
+    if (!TS_Tavro->Edit1->isEnabled())
+        TS_Tavro->StopPolling();
+    PageControlSetAllParamChange();
+}
+
+void MainWindow::PageControlSetAllParamChange()
+{
+    if (link_.NetActive)
+        StopSetNet();
+    if (link_.CurrActive)
+        StopCurrentOutputCycle();
+}
+
+void MainWindow::ShowStatus(const QString &text)
+{
+    StatusPanel1->setText(text);
+    TimerMess->start();
+}
+
+void MainWindow::StopSetNet()
+{
+    TStuning->PageControl2or3Elem->hide();
+    link_.StopNetCycle();
+    ApdStatusLight1->hide();
+    sProgressBarSchKp->hide();
+    BitBtnExit->setEnabled(true);
+}
+
+void MainWindow::StopCurrentOutputCycle()
+{
+    link_.TimerSetAuto->stop();
+    link_.CurrActive = false;
+    link_.StepRetry = 0;
+    ApdStatusLight2->hide();
+    BitBtnExit->setEnabled(true);
+    // The outputs leave their adjustment mode: 0 to the mode register.
+    TInquiry mode = link_.InqCurrMode;
+    mode.Addr = std::uint16_t(StrToIntDef(TStuning->Edit2->text(), 1));
+    mode.Reg = 766;
+    mode.Value = 0;
+    link_.SendInquiryWrite06(mode);
+}
+
+void MainWindow::LoadSkin()
+{
+    const QString name = platform_.settings.skinName();
+    if (!ApplySkin(name))
+        ApplySkin(QStringLiteral("Neutral (internal)"));
+}
+
+void MainWindow::SetSkin(const QString &name)
+{
+    if (name.isEmpty()) {
+        platform_.messages.show(QStringLiteral("Ошибка при изменении внешнего вида"));
+        return;
+    }
+    ApplySkin(name);
+    platform_.settings.setSkinName(name);
+}
+
+void MainWindow::sBitBtn1Click()
+{
+    if (sComboBoxSkin->isVisible()) {
+        sComboBoxSkin->hide();
+        return;
+    }
+    sComboBoxSkin->setCurrentText(CurrentSkin());
+    sComboBoxSkin->show();
+}
+
+void MainWindow::sComboBoxSkinChange()
+{
+    sComboBoxSkin->hide();
+    SetSkin(sComboBoxSkin->currentText());
+}
+
+// ---- the moments of an exchange -------------------------------------------------------------
+
+void MainWindow::inquirySent()
+{
+    TS_Tavro->AutoReadingStep();
+}
+
+void MainWindow::portFailed()
+{
+    TS_Tavro->BitBtnStart->setEnabled(true);
+}
+
+void MainWindow::statisticsChanged()
+{
+    TS_Tavro->ShowStatistics();
+}
+
+void MainWindow::status(const QString &text)
+{
+    ShowStatus(text);
+}
+
+void MainWindow::answerComplete()
+{
+    TS_Tavro->BitBtnStart->setEnabled(true);
+    TS_ExtDev->BitBtnRead->setEnabled(true);
+}
+
+void MainWindow::crcFailed()
+{
+    TS_Tavro->Values->ClearMeasured();
+}
+
+void MainWindow::crcPassed()
+{
+    ApdStatusLight1->show();
+    ApdStatusLight1->setLit(true);
+    ApdStatusLight2->show();
+    ApdStatusLight2->setLit(true);
+    TS_Tavro->ApdStatusLight3->setColor(Qt::green);
+    TS_Tavro->ApdStatusLight3->setLit(true);
+}
+
+void MainWindow::exceptionAnswer()
+{
+    sProgressBarSchKp->hide();
+    ApdStatusLight1->hide();
+}
+
+void MainWindow::succeeded()
+{
+    ApdStatusLight1->hide();
+    ApdStatusLight2->hide();
+    TS_Tavro->ApdStatusLight3->setLit(false);
+}
+
+void MainWindow::timedOut()
+{
+    TS_Tavro->Values->ClearMeasured();
+    TS_Tavro->BitBtnStart->setEnabled(true);
+    TS_ExtDev->BitBtnRead->setEnabled(true);
+    TS_Tavro->ApdStatusLight3->setColor(Qt::red);
+    TS_Tavro->ApdStatusLight3->setLit(false);
+    sProgressBarSchKp->hide();
+}
+
+void MainWindow::flushFailedOnChannelPage()
+{
+    PageControl1->setCurrentIndex(PageMeasure);
+}
+
+void MainWindow::runnerGaveUp()
+{
+    StopSetNet();
+    StopCurrentOutputCycle();
+}
+
+void MainWindow::runnerSent(bool write)
+{
+    for (StatusLamp *lamp : {ApdStatusLight1, ApdStatusLight2}) {
+        lamp->show();
+        lamp->setLit(true);
+        lamp->setColor(write ? Qt::blue : Qt::green);
+    }
+}
+
+void MainWindow::channelFrame(const std::uint8_t *frame)
+{
+    if (!frame) {
+        ShowStatus(QStringLiteral("  Ошибка контрольной суммы !"));
+    } else {
+        TimerChanInfo->stop();
+    }
+    TimerChanInfo->start();
+}

@@ -1,0 +1,105 @@
+#pragma once
+#include "link.h"
+
+#include <QMainWindow>
+
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+class AppSettings;
+class PortResolver;
+class ConnectionControls;
+class MeasurePage;
+class SettingsPage;
+class ExtDevPage;
+class InfoChannelPage;
+class EnergyPage;
+class StatusLamp;
+
+// What the window runs on: the serial line, timers, clock, message boxes and the settings file.
+// The program hands in the real ones, tests hand in doubles.
+struct Platform {
+    tavro::SerialPort &port;
+    tavro::TimerFactory &timers;
+    tavro::Clock &clock;
+    tavro::MessageSink &messages;
+    AppSettings &settings;
+    const PortResolver *resolver = nullptr;
+};
+
+// The main window: composes the pages, owns the link and the window's timers, and reacts to the
+// moments of an exchange for the controls of all pages.
+class MainWindow : public QMainWindow, private tavro::LinkObserver {
+    Q_OBJECT
+public:
+    explicit MainWindow(const Platform &platform, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    static QString caption() { return QStringLiteral("Tavro v2.38"); }
+
+    void PageControl1Change();
+    void PageControlSetAllParamChange();
+    void ShowStatus(const QString &text);
+    void StopSetNet();
+    void StopCurrentOutputCycle();
+    void LoadSkin();
+    void SetSkin(const QString &name);
+    void sBitBtn1Click();
+    void sComboBoxSkinChange();
+
+    tavro::Link &link() { return link_; }
+
+    // Pages of PageControl1, in page-index order.
+    MeasurePage *TS_Tavro;
+    SettingsPage *TStuning;
+    ExtDevPage *TS_ExtDev;
+    InfoChannelPage *sTabSheet4;
+    EnergyPage *sTabSheet8;
+
+    QTabWidget *PageControl1;
+    QPushButton *BitBtnExit;
+    QPushButton *sBitBtn1;
+    QComboBox *sComboBoxSkin;
+    QLabel *StatusPanel0;
+    QLabel *StatusPanel1;
+    QProgressBar *sProgressBarSchKp;
+    StatusLamp *ApdStatusLight1;
+    StatusLamp *ApdStatusLight2;
+
+    tavro::Timer *TimerMess;
+    tavro::Timer *TimerAuto;
+    tavro::Timer *TimerSaveMaxVal;
+    tavro::Timer *TimerChanInfo;
+    tavro::Timer *TimerClock;
+
+    ConnectionControls *connection() { return connection_; }
+
+private:
+    void buildShell();
+    void connectHandlers();
+    void registerResponseHandlers();
+    void FormCreate();
+    template <class Handler> void onClick(QPushButton *button, Handler handler);
+
+    // LinkObserver
+    void inquirySent() override;
+    void portFailed() override;
+    void statisticsChanged() override;
+    void status(const QString &text) override;
+    void answerComplete() override;
+    void crcFailed() override;
+    void crcPassed() override;
+    void exceptionAnswer() override;
+    void succeeded() override;
+    void timedOut() override;
+    void flushFailedOnChannelPage() override;
+    void runnerGaveUp() override;
+    void runnerSent(bool write) override;
+    void channelFrame(const std::uint8_t *frame) override;
+
+    Platform platform_;
+    tavro::Link link_;
+    ConnectionControls *connection_ = nullptr;
+};
