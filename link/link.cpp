@@ -228,7 +228,8 @@ void Link::ComPortTriggerAvail(int count)
     const int wanted = std::clamp(count, 0, int(RxBuf.size()));
     RxCount = std::size_t(wanted);
     try {
-        port_.read(RxBuf.data(), wanted);
+        // A count older than the bytes now waiting must not pull an earlier answer's tail into this one.
+        RxCount = std::size_t(std::clamp(port_.read(RxBuf.data(), wanted), 0, wanted));
     } catch (const PortError &) {
         messages_.show(QStringLiteral(" Ошибка приема информации !"));
     }
@@ -275,21 +276,24 @@ void Link::channelBranch(int count)
     if (port_.bytesAvailable() < kChannelWindow)
         return;
     const int wanted = std::clamp(count, 0, int(RxBuf.size()));
+    std::size_t received = 0;
     try {
-        port_.read(RxBuf.data(), wanted);
+        received = std::size_t(std::clamp(port_.read(RxBuf.data(), wanted), 0, wanted));
     } catch (const PortError &) {
         messages_.show(QStringLiteral(" Ошибка приема информации !"));
     }
-    // A window without a whole frame must not show the previous frame again.
+    // Only bytes of this read count, so a window without a whole frame never shows an earlier frame
+    // again. The header is looked for in the first window; the frame may run on past it.
     ChannelFrame.fill(0);
-    const auto *window = RxBuf.data();
-    const auto *found = std::search(window, window + kChannelWindow, std::begin(kChannelHeader),
-                                    std::end(kChannelHeader));
-    if (found != window + kChannelWindow) {
-        const std::size_t available = std::size_t(window + kChannelWindow - found);
-        std::copy_n(found, std::min<std::size_t>(available, kChannelFrameLength), ChannelFrame.begin());
+    const auto *begin = RxBuf.data();
+    const auto *end = begin + received;
+    const auto *windowEnd = begin + std::min<std::size_t>(received, kChannelWindow);
+    const auto *found = std::search(begin, windowEnd, std::begin(kChannelHeader), std::end(kChannelHeader));
+    bool good = false;
+    if (found != windowEnd && end - found >= kChannelFrameLength) {
+        std::copy_n(found, kChannelFrameLength, ChannelFrame.begin());
+        good = CalcCRC16(ChannelFrame.data(), kChannelFrameLength) == 0;
     }
-    const bool good = CalcCRC16(ChannelFrame.data(), kChannelFrameLength) == 0;
     try {
         port_.clearInput();
     } catch (const PortError &) {

@@ -45,7 +45,7 @@ public:
     virtual void timedOut() {}
     virtual void flushFailedOnChannelPage() {}
     virtual void runnerGaveUp() {}        // ten failures in a row: both cycles must stop
-    virtual void runnerSent(bool write) {}
+    virtual void runnerSent(bool /*write*/) {}
     virtual void channelFrame(const std::uint8_t *frame) { (void)frame; }
     virtual void channelCrcFailed() {}
 };

@@ -6,7 +6,8 @@
 
 namespace tavro {
 
-// A repeating timer on the UI thread. Setting the interval of a running timer restarts it, and
+// A repeating timer on the UI thread. start() on a running timer leaves it running as it is;
+// changing the interval of a running timer restarts it (setting the same interval does nothing);
 // an interval of 0 means a timer that never fires (unlike QTimer, where 0 fires continuously).
 class Timer : public QObject {
     Q_OBJECT
