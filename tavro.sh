@@ -59,6 +59,11 @@ test)
     build build-asan -DTAVRO_SANITIZE=ON
     (cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j2 -R 'tst_robust')
     ;;
+bench)
+    install_missing
+    build build
+    ./build/tavro-bench
+    ;;
 *)
     echo "usage: $0 demo | test | bench | build"
     exit 2

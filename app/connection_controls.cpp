@@ -51,9 +51,10 @@ void ConnectionControls::refreshPortTooltips()
 {
     if (!resolver_)
         return;
+    const QStringList devices = resolver_->describeAll(); // one look at the system's devices
     for (QComboBox *box : w_.ports)
-        for (int i = 0; i < box->count(); ++i)
-            box->setItemData(i, resolver_->describe(i + 1), Qt::ToolTipRole);
+        for (int i = 0; i < box->count() && i < devices.size(); ++i)
+            box->setItemData(i, devices[i], Qt::ToolTipRole);
 }
 
 void ConnectionControls::selectPortEverywhere(int index)

@@ -100,6 +100,7 @@ void MainWindow::buildShell()
 
     PageControl1 = new QTabWidget;
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setStyleSheet(QStringLiteral("QTabWidget#PageControl1 > QTabBar::tab { height: 40px; }"));
     PageControl1->addTab(TS_Tavro, MeasurePage::caption());
     PageControl1->addTab(TStuning, SettingsPage::caption());
     PageControl1->addTab(TS_ExtDev, ExtDevPage::caption());
@@ -370,6 +371,7 @@ void MainWindow::crcPassed()
     ApdStatusLight2->setLit(true);
     TS_Tavro->ApdStatusLight3->setColor(Qt::green);
     TS_Tavro->ApdStatusLight3->setLit(true);
+    TS_Tavro->ExchangeEnded();
 }
 
 void MainWindow::exceptionAnswer()
@@ -393,6 +395,7 @@ void MainWindow::timedOut()
     TS_Tavro->ApdStatusLight3->setColor(Qt::red);
     TS_Tavro->ApdStatusLight3->setLit(false);
     sProgressBarSchKp->hide();
+    TS_Tavro->ExchangeEnded();
 }
 
 void MainWindow::flushFailedOnChannelPage()

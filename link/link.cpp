@@ -28,9 +28,21 @@ Link::Link(SerialPort &port, TimerFactory &timers, Clock &clock, MessageSink &me
     setObjectName(QStringLiteral("Link"));
     TimerWaitAnsw = timers.create(this, QStringLiteral("TimerWaitAnsw"), kAnswerTimeoutMs);
     TimerSetAuto = timers.create(this, QStringLiteral("TimerSetAuto"), 500);
-    connect(TimerWaitAnsw, &Timer::timeout, this, &Link::TimerWaitAnswTimer);
-    connect(TimerSetAuto, &Timer::timeout, this, &Link::TimerSetAutoTimer);
-    connect(&port_, &SerialPort::bytesArrived, this, &Link::ComPortTriggerAvail);
+    // These are event handlers like any click: an error escaping them is shown and the link goes on.
+    auto guarded = [this](auto handler) {
+        return [this, handler](auto... args) {
+            try {
+                (this->*handler)(args...);
+            } catch (const std::exception &e) {
+                messages_.show(QString::fromUtf8(e.what()));
+            }
+        };
+    };
+    connect(TimerWaitAnsw, &Timer::timeout, this, guarded(&Link::TimerWaitAnswTimer));
+    connect(TimerSetAuto, &Timer::timeout, this, guarded(&Link::TimerSetAutoTimer));
+    connect(&port_, &SerialPort::bytesArrived, this, [this, receive = guarded(&Link::ComPortTriggerAvail)](int count) {
+        receive(count);
+    });
     InitPresetRecords();
 }
 
@@ -226,11 +238,12 @@ void Link::ComPortTriggerAvail(int count)
     observer_->answerComplete();
     // Never past the buffer: whatever does not fit is dropped by the flush at the end.
     const int wanted = std::clamp(count, 0, int(RxBuf.size()));
-    RxCount = std::size_t(wanted);
+    RxCount = 0;
     try {
         // A count older than the bytes now waiting must not pull an earlier answer's tail into this one.
         RxCount = std::size_t(std::clamp(port_.read(RxBuf.data(), wanted), 0, wanted));
     } catch (const PortError &) {
+        // Nothing read counts as a failed check: the previous answer must not pass for a new one.
         messages_.show(QStringLiteral(" Ошибка приема информации !"));
     }
     qCDebug(lcFrames) << "rx" << hex(RxBuf.data(), RxCount);
@@ -262,7 +275,8 @@ void Link::ComPortTriggerAvail(int count)
         return;
     }
 
-    if (const Handler &handle = handlers_[SentTag])
+    // A copy: the handler may replace its own entry while it runs.
+    if (const Handler handle = handlers_[SentTag])
         handle(Response{RxBuf.data(), RxCount});
     StepRetry = 0;
     ShowAnswTime();

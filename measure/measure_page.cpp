@@ -1,5 +1,6 @@
 #include "measure_page.h"
 
+#include "connection_strip.h"
 #include "conversion.h"
 #include "link.h"
 #include "measured_values_panel.h"
@@ -47,8 +48,8 @@ MeasurePage::MeasurePage(Link &link, Timer &timerAuto, QWidget *parent)
     setObjectName(QStringLiteral("TS_Tavro"));
 
     GroupBoxLink = named(new QGroupBox(QStringLiteral("Связь")), "GroupBoxLink");
-    ComboBoxPort1 = named(new QComboBox, "ComboBoxPort1");
-    ComboBoxBaud1 = named(new QComboBox, "ComboBoxBaud1");
+    ComboBoxPort1 = NewPortSelector("ComboBoxPort1");
+    ComboBoxBaud1 = NewSpeedSelector("ComboBoxBaud1");
     StaticTextParity1 = named(new QLabel(QStringLiteral("отключен")), "StaticTextParity1");
     Edit1 = named(new QLineEdit(QStringLiteral("1")), "Edit1");
     auto *linkForm = new QFormLayout(GroupBoxLink);
@@ -98,7 +99,7 @@ MeasurePage::MeasurePage(Link &link, Timer &timerAuto, QWidget *parent)
     auto *columns = new QHBoxLayout(this);
     auto *leftHost = new QWidget;
     leftHost->setLayout(left);
-    leftHost->setFixedWidth(220);
+    leftHost->setFixedWidth(250);
     columns->addWidget(leftHost);
     columns->addWidget(Values, 1);
 
@@ -138,6 +139,7 @@ void MeasurePage::StopPolling()
 {
     CheckBoxAuto->setChecked(false);
     link_.AutoReading = false;
+    restingForAnswer_ = false;
     BitBtnStart->setText(kReadCaption);
     timerAuto_.stop();
     CheckBoxAuto->setEnabled(true);
@@ -153,8 +155,23 @@ void MeasurePage::TimerAutoTimer()
         return;
     Edit1->setEnabled(false);
     ApdStatusLight3->setLit(true);
-    if (!link_.WaitAnsw) // never two requests on the line
+    if (!link_.WaitAnsw) { // never two requests on the line
         link_.SendInquiry(link_.CurInquiry);
+        return;
+    }
+    // Ticks during an exchange would do nothing: rest until it ends (ExchangeEnded), which keeps a
+    // short period from costing the processor a wake-up every millisecond.
+    timerAuto_.stop();
+    restingForAnswer_ = true;
+}
+
+void MeasurePage::ExchangeEnded()
+{
+    if (!restingForAnswer_)
+        return;
+    restingForAnswer_ = false;
+    if (CheckBoxAuto->isChecked())
+        timerAuto_.start();
 }
 
 void MeasurePage::AutoReadingStep()

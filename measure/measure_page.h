@@ -29,6 +29,7 @@ public:
     void BitBtnStartClick();
     void StopPolling(); // the stop role of BitBtnStart, also run when the page is left
     void TimerAutoTimer();
+    void ExchangeEnded(); // an answer came or the time-out ended the exchange
     void ButtonStatClearClick();
     // After each measured-values request has gone out: starts or retunes automatic polling.
     void AutoReadingStep();
@@ -58,6 +59,7 @@ private:
     tavro::Link &link_;
     tavro::Timer &timerAuto_;
     QPushButton *exitButton_ = nullptr;
+    bool restingForAnswer_ = false;
     // Counter values on screen; a counter's label is rewritten only when its value changes,
     // so "Сброс" can leave the labels empty until the next event.
     int shownAll_ = 0, shownNoAnsw_ = 0, shownErrCrc_ = 0, shownMax_ = 0;

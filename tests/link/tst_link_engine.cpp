@@ -543,6 +543,19 @@ private slots:
         QCOMPARE(int(link().CntErrCRC), 1);
     }
 
+    void readFailureNeverReplaysThePreviousAnswer()
+    {
+        QVERIFY(link().SendInquiry(measuredRead(0)));
+        rig->port.receive(measuredAnswer());
+        QCOMPARE(dispatched.size(), 1);
+        QVERIFY(link().SendInquiry(measuredRead(0)));
+        rig->port.failRead = true;
+        rig->port.receive(measuredAnswer()); // same length as the answer still in the buffer
+        QCOMPARE(dispatched.size(), 1);
+        QCOMPARE(int(link().CntErrCRC), 1);
+        QVERIFY(link().WaitAnsw);
+    }
+
     // ---- runner --------------------------------------------------------------------------------
 
     void runnerTick_data()

@@ -1,0 +1,196 @@
+// Measures the program against tavro-sim and prints each figure with its bound, one a line.
+// The last line is the worse of the two polling ratios.
+#include "app_settings.h"
+#include "main_window.h"
+#include "measure_page.h"
+#include "measured_values_panel.h"
+#include "port_resolver.h"
+#include "qt_platform.h"
+#include "qt_serial_port.h"
+#include "sim_process.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+using namespace tavro;
+
+namespace {
+
+constexpr double kRequestBytes = 8, kAnswerBytes = 129, kBitsPerByte = 10;
+
+class CountingSink : public MessageSink {
+public:
+    int count = 0;
+    void show(const QString &text) override
+    {
+        ++count;
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+};
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void line(const char *name, double value, const char *unit, const char *relation, double bound)
+{
+    std::printf("%-34s %10.3f %-6s (bound %s %g)\n", name, value, unit, relation, bound);
+    std::fflush(stdout);
+}
+
+struct PollResult {
+    double ratio = 0;
+    double cpuMsPerPoll = 0;
+};
+
+PollResult measurePolling(int baud, int seconds)
+{
+    QTemporaryDir dir;
+    AppSettings settings(dir.filePath(QStringLiteral("Tavro.ini")));
+    PortResolver resolver(settings, [] { return QStringList(); });
+    QtSerialPort port(resolver);
+    QtTimerFactory timers;
+    SystemClock clock;
+    CountingSink messages;
+    test::SimProcess sim({QStringLiteral("--emulate-line"), QStringLiteral("--baud"), QString::number(baud)});
+    if (!sim.start()) {
+        std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
+        return {};
+    }
+    resolver.setOverrides({{1, sim.devicePath()}});
+    MainWindow window(Platform{port, timers, clock, messages, settings, &resolver});
+    MeasurePage &page = *window.TS_Tavro;
+    page.EditAuto->setText(QStringLiteral("1"));
+    page.CheckBoxAuto->setChecked(true);
+    page.BitBtnStart->click();
+    runFor(500); // settle
+
+    // Polls are counted from the first answer in the window to the last, so the edges of the
+    // window do not count as polls.
+    Link &link = window.link();
+    QElapsedTimer wall;
+    wall.start();
+    qint64 firstNs = -1, lastNs = -1;
+    int answers = 0;
+    link.setHandler(0, [&](const Response &r) {
+        page.Values->ShowMeasured(r.data());
+        lastNs = wall.nsecsElapsed();
+        if (firstNs < 0)
+            firstNs = lastNs;
+        ++answers;
+    });
+    const double cpu0 = cpuSeconds();
+    runFor(seconds * 1000);
+    const double cpu = cpuSeconds() - cpu0;
+    page.BitBtnStart->click();
+    const int polls = answers - 1;
+    const double elapsed = double(lastNs - firstNs) / 1e9;
+
+    const double wireLimit = baud / (kBitsPerByte * (kRequestBytes + kAnswerBytes));
+    PollResult r;
+    r.ratio = polls > 0 && elapsed > 0 ? polls / elapsed / wireLimit : 0;
+    r.cpuMsPerPoll = answers > 0 ? 1000.0 * cpu / answers : 0;
+    if (link.CntNoAnsw || link.CntErrCRC)
+        std::fprintf(stderr, "at %d baud: %d missing answers, %d CRC errors\n", baud, link.CntNoAnsw, link.CntErrCRC);
+    return r;
+}
+
+double measureIdleCpuPercent(int seconds)
+{
+    QTemporaryDir dir;
+    AppSettings settings(dir.filePath(QStringLiteral("Tavro.ini")));
+    PortResolver resolver(settings, [] { return QStringList(); });
+    QtSerialPort port(resolver);
+    QtTimerFactory timers;
+    SystemClock clock;
+    CountingSink messages;
+    MainWindow window(Platform{port, timers, clock, messages, settings, &resolver});
+    window.show();
+    runFor(500);
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = cpuSeconds();
+    runFor(seconds * 1000);
+    return 100.0 * (cpuSeconds() - cpu0) / (double(wall.nsecsElapsed()) / 1e9);
+}
+
+// Starts the program itself and reads the time to its first shown window and its memory.
+bool measureStart(double &startMs, double &rssMb)
+{
+    QTemporaryDir dir;
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+    if (!env.contains(QStringLiteral("DISPLAY")) && !env.contains(QStringLiteral("WAYLAND_DISPLAY")))
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    QElapsedTimer wall;
+    wall.start();
+    program.start(QStringLiteral(TAVRO_PROGRAM_PATH), {QStringLiteral("--print-startup-ms")});
+    while (!program.canReadLine())
+        if (!program.waitForReadyRead(5000))
+            return false;
+    startMs = double(wall.nsecsElapsed()) / 1e6;
+    runFor(300);
+    QFile status(QStringLiteral("/proc/%1/status").arg(program.processId()));
+    rssMb = 0;
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray &l : status.readAll().split('\n'))
+            if (l.startsWith("VmRSS:"))
+                rssMb = l.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    program.kill();
+    program.waitForFinished();
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int seconds = qEnvironmentVariableIntValue("TAVRO_BENCH_SECONDS") > 0
+                            ? qEnvironmentVariableIntValue("TAVRO_BENCH_SECONDS")
+                            : 5;
+
+    double startMs = 0, rssMb = 0;
+    if (measureStart(startMs, rssMb)) {
+        line("start to first shown window", startMs, "ms", "<=", 500);
+        line("resident memory after start", rssMb, "MB", "<=", 80);
+    } else {
+        std::printf("the program did not start\n");
+    }
+    line("idle CPU on the first page", measureIdleCpuPercent(seconds), "%", "<=", 0.5);
+
+    const PollResult slow = measurePolling(9600, seconds);
+    const PollResult fast = measurePolling(38400, seconds);
+    line("CPU per poll at 9600 baud", slow.cpuMsPerPoll, "ms", "<=", 1);
+    line("CPU per poll at 38400 baud", fast.cpuMsPerPoll, "ms", "<=", 1);
+    line("polls / wire limit at 9600 baud", slow.ratio, "", ">=", 0.95);
+    line("polls / wire limit at 38400 baud", fast.ratio, "", ">=", 0.95);
+    std::printf("worse polling ratio %.3f\n", std::min(slow.ratio, fast.ratio));
+    return 0;
+}

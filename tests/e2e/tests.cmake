@@ -1,0 +1,4 @@
+tavro_test(tst_end_to_end
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/e2e/tst_end_to_end.cpp ${CMAKE_CURRENT_SOURCE_DIR}/support/fakes.h
+    LIBS tavro_ui)
+tavro_use_sim(tst_end_to_end)

@@ -1,0 +1,646 @@
+// The instrument simulator: its answers, its framing of the line, its fault schedule, its wire
+// timing and its command line without a pty; then one round trip over a real pty.
+#include "crc16.h"
+#include "encoding.h"
+#include "fault_schedule.h"
+#include "frame_util.h"
+#include "frames.h"
+#include "instrument.h"
+#include "line_timing.h"
+#include "request_framer.h"
+#include "sim_options.h"
+#include "sim_process.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+using namespace tavro;
+using namespace tavro::sim;
+
+namespace {
+
+QByteArray toBytes(const std::vector<std::uint8_t> &v)
+{
+    return QByteArray(reinterpret_cast<const char *>(v.data()), qsizetype(v.size()));
+}
+
+QByteArray read03(int slave, int reg, int count)
+{
+    std::uint8_t tx[kFrameBufferSize];
+    TInquiry inq;
+    inq.Reg = std::uint16_t(reg);
+    inq.Count = std::uint16_t(count);
+    return QByteArray(reinterpret_cast<char *>(tx), qsizetype(BuildRead03(tx, inq, std::uint16_t(slave))));
+}
+
+QByteArray write06(int slave, int reg, int value)
+{
+    std::uint8_t tx[kFrameBufferSize];
+    TInquiry inq;
+    inq.Reg = std::uint16_t(reg);
+    inq.Value = std::uint16_t(value);
+    return QByteArray(reinterpret_cast<char *>(tx), qsizetype(BuildWrite06(tx, inq, std::uint16_t(slave))));
+}
+
+QByteArray write16(int slave, int reg, const QList<std::uint16_t> &values)
+{
+    std::uint8_t tx[kFrameBufferSize];
+    TInquiry inq;
+    inq.Reg = std::uint16_t(reg);
+    inq.Count = std::uint16_t(values.size());
+    inq.Values = values.constData();
+    return QByteArray(reinterpret_cast<char *>(tx), qsizetype(BuildWrite16(tx, inq, std::uint16_t(slave))));
+}
+
+QByteArray write16Float(int slave, int reg, int count, float value)
+{
+    std::uint8_t tx[kFrameBufferSize];
+    TInquiry inq;
+    inq.Reg = std::uint16_t(reg);
+    inq.Count = std::uint16_t(count);
+    inq.FValue = value;
+    return QByteArray(reinterpret_cast<char *>(tx), qsizetype(BuildWrite16Float(tx, inq, std::uint16_t(slave))));
+}
+
+QByteArray read20(int slave, int file, int record, int records)
+{
+    std::uint8_t tx[kFrameBufferSize];
+    TInquiry inq;
+    inq.FileNum = std::uint16_t(file);
+    inq.RecNum = std::uint16_t(record);
+    inq.RecCount = std::uint16_t(records);
+    return QByteArray(reinterpret_cast<char *>(tx), qsizetype(BuildRead20(tx, inq, std::uint16_t(slave))));
+}
+
+QByteArray ask(Instrument &instrument, const QByteArray &request, double uptime = 0.0)
+{
+    const Moment moment{uptime, 1700000000};
+    return toBytes(instrument.handle(reinterpret_cast<const std::uint8_t *>(request.constData()),
+                                     std::size_t(request.size()), moment).bytes);
+}
+
+bool crcGood(const QByteArray &frame)
+{
+    return frame.size() >= 4 && CalcCRC16(reinterpret_cast<const std::uint8_t *>(frame.constData()), std::size_t(frame.size())) == 0;
+}
+
+// The words of a good function-3 answer.
+QList<std::uint16_t> answerWords(const QByteArray &answer)
+{
+    QList<std::uint16_t> words;
+    if (answer.size() < 5 || answer[1] != 0x03)
+        return words;
+    const RegisterData data(reinterpret_cast<const std::uint8_t *>(answer.constData()) + 3, std::size_t(answer.size() - 5));
+    for (std::size_t i = 0; i < data.size() / 2; ++i)
+        words.append(RegToWord(data, i));
+    return words;
+}
+
+QList<float> answerFloats(const QByteArray &answer)
+{
+    QList<float> values;
+    const RegisterData data(reinterpret_cast<const std::uint8_t *>(answer.constData()) + 3, std::size_t(answer.size() - 5));
+    for (std::size_t k = 0; k < data.size() / 4; ++k) {
+        bool noData = false;
+        values.append(RegToFloat(data, k, noData));
+    }
+    return values;
+}
+
+InstrumentConfig configWithVersion(int version)
+{
+    InstrumentConfig config;
+    config.version = std::uint16_t(version);
+    return config;
+}
+
+} // namespace
+
+class TestSim : public QObject {
+    Q_OBJECT
+private slots:
+    void measuredValuesAreConsistent_data()
+    {
+        QTest::addColumn<double>("uptime");
+        QTest::newRow("start") << 0.0;
+        QTest::newRow("7.3 s") << 7.3;
+        QTest::newRow("2 min") << 120.0;
+        QTest::newRow("a day") << 86400.5;
+    }
+    void measuredValuesAreConsistent()
+    {
+        QFETCH(double, uptime);
+        Instrument instrument{InstrumentConfig{}};
+        const QByteArray answer = ask(instrument, read03(1, 0, 62), uptime);
+        QCOMPARE(answer.size(), 129);
+        QVERIFY(crcGood(answer));
+        QCOMPARE(answer.left(3), test::bytes({0x01, 0x03, 124}));
+        const QList<float> v = answerFloats(answer);
+        QCOMPARE(v.size(), 31);
+
+        auto near = [](double a, double b, double tolerance) { return std::abs(a - b) <= tolerance; };
+        for (int k = 0; k < 3; ++k) {
+            const double u = v[kUa + k], i = v[kIa + k], p = v[kPa + k], q = v[kQa + k], s = v[kSa + k];
+            QVERIFY2(u > 225 && u < 235, qPrintable(QString::number(u)));
+            QVERIFY2(i > 4.8 && i < 5.3, qPrintable(QString::number(i)));
+            QVERIFY(near(s, u * i, 0.01));
+            QVERIFY(near(s * s, p * p + q * q, 1e-4 * s * s));
+            QVERIFY(p > 0 && q > 0);
+            QVERIFY(near(v[kKpa + k], p / s, 1e-5));
+        }
+        QVERIFY(near(v[kP], v[kPa] + v[kPb] + v[kPc], 0.01));
+        QVERIFY(near(v[kQ], v[kQa] + v[kQb] + v[kQc], 0.01));
+        QVERIFY(near(v[kS], v[kSa] + v[kSb] + v[kSc], 0.01));
+        QVERIFY(near(v[kKp], v[kP] / v[kS], 1e-5));
+        QVERIFY(near(v[kF], 50.0, 0.05));
+        QVERIFY(near(v[kUfMean], (v[kUa] + v[kUb] + v[kUc]) / 3.0, 0.001));
+        QVERIFY(near(v[kIMean], (v[kIa] + v[kIb] + v[kIc]) / 3.0, 0.0001));
+        QVERIFY(near(v[kUlMean], (v[kUab] + v[kUbc] + v[kUca]) / 3.0, 0.001));
+        for (std::size_t k = kUab; k <= kUca; ++k)
+            QVERIFY2(near(v[k] / (std::sqrt(3.0) * v[kUfMean]), 1.0, 0.01), qPrintable(QString::number(v[k])));
+        QVERIFY(v[kU0] >= 0 && v[kU0] < 2.0);
+        QVERIFY(v[kI0] >= 0 && v[kI0] < 0.5);
+    }
+
+    void measuredValuesDriftSlowly()
+    {
+        // Consecutive polls a second apart see nearly the same values; over a minute they move.
+        for (double t : {0.0, 10.0, 33.3, 71.0}) {
+            const auto a = MeasuredAt(t);
+            const auto b = MeasuredAt(t + 1.0);
+            for (std::size_t k = 0; k < kMeasuredCount; ++k)
+                if (k != kU0 && k != kI0)
+                    QVERIFY2(std::abs(a[k] - b[k]) <= 0.005 * std::abs(a[k]), qPrintable(QString::number(k)));
+        }
+        const auto a = MeasuredAt(0.0);
+        const auto later = MeasuredAt(10.0);
+        for (std::size_t k : {kUa, kIa, kPa, kQa, kF})
+            QVERIFY2(a[k] != later[k], qPrintable(QString::number(k)));
+    }
+
+    void partOfTheMeasuredBlock()
+    {
+        Instrument instrument{InstrumentConfig{}};
+        const QByteArray all = ask(instrument, read03(1, 0, 62), 3.0);
+        // Byte addressing: Ub is the single at address 4, its low word at 6.
+        QCOMPARE(ask(instrument, read03(1, 4, 2), 3.0).mid(3, 4), all.mid(3 + 4, 4));
+        QCOMPARE(ask(instrument, read03(1, 6, 1), 3.0).mid(3, 2), all.mid(3 + 6, 2));
+        QCOMPARE(ask(instrument, read03(1, 1, 1)), test::withCrc(test::bytes({0x01, 0x83, 0x02})));
+    }
+
+    void mainBlock_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QList<int>>("words"); // empty: exception 2
+        QTest::newRow("17 words") << 238 << 17
+                                  << QList<int>{238, 31, 1, 2, 3456, 12, 9600, 0, 0, 1, 0, 0, 0, 0, 1, 9600, 0};
+        QTest::newRow("version 200") << 200 << 17
+                                     << QList<int>{200, 31, 1, 2, 3456, 12, 9600, 0, 0, 1, 0, 0, 0, 0, 1, 9600, 0};
+        QTest::newRow("10 words") << 199 << 10 << QList<int>{199, 31, 1, 2, 3456, 12, 9600, 0, 0, 1};
+        QTest::newRow("old version has no port 2") << 199 << 17 << QList<int>{};
+        QTest::newRow("only the low byte counts") << 0x012C << 17 << QList<int>{};
+        QTest::newRow("past the block") << 238 << 19 << QList<int>{};
+    }
+    void mainBlock()
+    {
+        QFETCH(int, version);
+        QFETCH(int, count);
+        QFETCH(QList<int>, words);
+        Instrument instrument(configWithVersion(version));
+        const QByteArray answer = ask(instrument, read03(1, 512, count));
+        if (words.isEmpty()) {
+            QCOMPARE(answer, test::withCrc(test::bytes({0x01, 0x83, 0x02})));
+            return;
+        }
+        QCOMPARE(answer.size(), 5 + 2 * count);
+        QVERIFY(crcGood(answer));
+        QList<int> got;
+        for (auto w : answerWords(answer))
+            got.append(w);
+        QCOMPARE(got, words);
+    }
+
+    void otherBlocks_data()
+    {
+        QTest::addColumn<int>("reg");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QList<int>>("words");
+        QTest::newRow("display lines") << 1024 << 6 << QList<int>{0, 0, 0, 0, 0, 0};
+        QTest::newRow("setpoints") << 2816 << 6 << QList<int>{0, 0, 0, 0, 0, 0};
+        // 100.0 = 42C80000, 5.0 = 40A00000
+        QTest::newRow("transformers") << 2048 << 8
+                                      << QList<int>{0x42C8, 0, 0x42C8, 0, 0x40A0, 0, 0x40A0, 0};
+        QTest::newRow("phase-B method") << 546 << 1 << QList<int>{0};
+    }
+    void otherBlocks()
+    {
+        QFETCH(int, reg);
+        QFETCH(int, count);
+        QFETCH(QList<int>, words);
+        Instrument instrument{InstrumentConfig{}};
+        QList<int> got;
+        for (auto w : answerWords(ask(instrument, read03(1, reg, count))))
+            got.append(w);
+        QCOMPARE(got, words);
+    }
+
+    void writeThenRead_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("expectedAnswer");
+        QTest::addColumn<int>("reg");
+        QTest::addColumn<QList<int>>("words");
+        const auto w16answer = [](int reg, int count) {
+            return test::withCrc(test::bytes({0x01, 0x10, reg >> 8, reg & 0xFF, count >> 8, count & 0xFF}));
+        };
+        const QByteArray brightness = write06(1, 518, 4);
+        QTest::newRow("brightness") << brightness << brightness << 518 << QList<int>{4};
+        const QByteArray speed1 = write06(1, 524, 5);
+        QTest::newRow("port 1 speed by list position") << speed1 << speed1 << 524 << QList<int>{38400};
+        const QByteArray speed2 = write06(1, 542, 4);
+        QTest::newRow("port 2 speed by list position") << speed2 << speed2 << 542 << QList<int>{19200};
+        const QByteArray mode = write06(1, 540, 0);
+        QTest::newRow("port 2 mode") << mode << mode << 540 << QList<int>{0};
+        QTest::newRow("display lines") << write16(1, 1024, {3, 7, 25}) << w16answer(1024, 3) << 1024
+                                       << QList<int>{3, 7, 25, 0, 0, 0};
+        QTest::newRow("setpoints") << write16(1, 2816, {1, 2, 3, 4, 5, 6}) << w16answer(2816, 6) << 2816
+                                   << QList<int>{1, 2, 3, 4, 5, 6};
+        // Written high part first, read back with the low part first.
+        QTest::newRow("device number") << write16(1, 520, {12, 3456}) << w16answer(520, 2) << 520
+                                       << QList<int>{3456, 12};
+        // The single-float form with Count 8: byte count 16 but only four value bytes.
+        QTest::newRow("float with count 8") << write16Float(1, 2052, 8, 200.0f) << w16answer(2052, 8) << 2048
+                                            << QList<int>{0x42C8, 0, 0x4348, 0, 0x40A0, 0, 0x40A0, 0};
+        QTest::newRow("float with count 2") << write16Float(1, 2060, 2, 1.0f) << w16answer(2060, 2) << 2056
+                                            << QList<int>{0x40A0, 0, 0x3F80, 0};
+    }
+    void writeThenRead()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, expectedAnswer);
+        QFETCH(int, reg);
+        QFETCH(QList<int>, words);
+        Instrument instrument{InstrumentConfig{}};
+        QCOMPARE(ask(instrument, request), expectedAnswer);
+        QList<int> got;
+        for (auto w : answerWords(ask(instrument, read03(1, reg, int(words.size())))))
+            got.append(w);
+        QCOMPARE(got, words);
+    }
+
+    void floatFormIsThirteenBytes()
+    {
+        const QByteArray request = write16Float(1, 2048, 8, 100.0f);
+        QCOMPARE(request.size(), 13);
+        QCOMPARE(quint8(request[6]), quint8(16));
+    }
+
+    void exceptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("code"); // 0: a normal answer
+        const QStringList none;
+        QTest::newRow("read unknown address") << none << read03(1, 3000, 1) << 2;
+        QTest::newRow("read running past the measured block") << none << read03(1, 120, 4) << 2;
+        QTest::newRow("write unknown address") << none << write06(1, 3000, 1) << 2;
+        QTest::newRow("write the version") << none << write06(1, 512, 1) << 2;
+        QTest::newRow("write a measured value") << none << write06(1, 0, 1) << 2;
+        QTest::newRow("list write partly unknown") << none << write16(1, 2824, {1, 2, 3}) << 2;
+        QTest::newRow("unknown function") << none << test::withCrc(test::bytes({0x01, 0x04, 0, 0, 0, 2})) << 1;
+        QTest::newRow("read of no registers") << none << read03(1, 512, 0) << 3;
+        QTest::newRow("logical number 0") << none << write06(1, 516, 0) << 68;
+        QTest::newRow("speed position 6") << none << write06(1, 524, 6) << 69;
+        QTest::newRow("unknown file") << none << read20(1, 5, 0, 1) << 2;
+        QTest::newRow("forced on a read") << QStringList{"--exception", "2818:7"} << read03(1, 2816, 6) << 7;
+        QTest::newRow("forced on a float write") << QStringList{"--exception", "0x802:70"}
+                                                 << write16Float(1, 2048, 8, 1.0f) << 70;
+        QTest::newRow("forced elsewhere") << QStringList{"--exception", "2818:7"} << read03(1, 1024, 6) << 0;
+    }
+    void exceptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, request);
+        QFETCH(int, code);
+        SimOptions options;
+        std::string error;
+        std::vector<QByteArray> argStore{"tavro-sim"};
+        for (const auto &a : arguments)
+            argStore.push_back(a.toUtf8());
+        std::vector<const char *> argv;
+        for (const auto &a : argStore)
+            argv.push_back(a.constData());
+        QVERIFY(ParseOptions(int(argv.size()), argv.data(), options, error));
+        Instrument instrument(options.instrument);
+        const QByteArray answer = ask(instrument, request);
+        if (code == 0) {
+            QVERIFY(crcGood(answer));
+            QCOMPARE(quint8(answer[1]), quint8(request[1]));
+        } else {
+            QCOMPARE(answer, test::withCrc(test::bytes({0x01, quint8(request[1]) | 0x80, code})));
+        }
+    }
+
+    void silentAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QByteArray badCrc = read03(1, 0, 62);
+        badCrc[7] = char(badCrc[7] ^ 0x40);
+        QTest::newRow("other slave") << read03(2, 0, 62);
+        QTest::newRow("broadcast") << read03(0, 0, 62);
+        QTest::newRow("bad CRC") << badCrc;
+        QTest::newRow("too short") << QByteArray("\x01\x03", 2);
+    }
+    void silentAnswers()
+    {
+        QFETCH(QByteArray, request);
+        Instrument instrument{InstrumentConfig{}};
+        QVERIFY(ask(instrument, request).isEmpty());
+    }
+
+    void newLogicalNumberAnswersFromNowOn()
+    {
+        Instrument instrument{InstrumentConfig{}};
+        const QByteArray request = write06(1, 516, 9);
+        QCOMPARE(ask(instrument, request), request);
+        QCOMPARE(instrument.address(), std::uint8_t(9));
+        QVERIFY(ask(instrument, read03(1, 516, 1)).isEmpty());
+        QCOMPARE(answerWords(ask(instrument, read03(9, 516, 1))), QList<std::uint16_t>{9});
+    }
+
+    void profileFiles_data()
+    {
+        QTest::addColumn<int>("file");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("answered");
+        QTest::newRow("3-minute block") << 0 << 0 << 10 << 10;
+        QTest::newRow("3-minute second block") << 0 << 10 << 10 << 10;
+        QTest::newRow("3-minute end of file") << 0 << int(Instrument::kProfile3minRecords) - 3 << 10 << 3;
+        QTest::newRow("30-minute record") << 10 << 5 << 1 << 1;
+    }
+    void profileFiles()
+    {
+        QFETCH(int, file);
+        QFETCH(int, first);
+        QFETCH(int, records);
+        QFETCH(int, answered);
+        Instrument instrument{InstrumentConfig{}};
+        const QByteArray answer = ask(instrument, read20(1, file, first, records), 500.0);
+        QCOMPARE(answer.size(), 7 + 18 * answered);
+        QVERIFY(crcGood(answer));
+        QCOMPARE(quint8(answer[1]), quint8(0x14));
+        QCOMPARE(quint8(answer[3]) >> 4, answered);
+        for (int r = 0; r < answered; ++r) {
+            bool noData = false;
+            const RegisterData record(reinterpret_cast<const std::uint8_t *>(answer.constData()) + 5 + 18 * r, 18);
+            const float aPlus = RegToFloat(record, 0, noData);
+            QVERIFY2(aPlus > 2.5f && aPlus < 4.0f, qPrintable(QString::number(aPlus)));
+            QVERIFY(RegToWord(record, 8) & 0x0200);
+        }
+    }
+
+    void framer_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<bool>("thenSilence");
+        QTest::addColumn<QStringList>("events");
+        const QByteArray read = read03(1, 0, 62);
+        const QByteArray floatForm = write16Float(1, 2048, 8, 100.0f);
+        const QByteArray list = write16(1, 2816, {1, 2, 3, 4, 5, 6});
+        const QByteArray shortList = write16(1, 518, {4});
+        const QByteArray file = read20(1, 0, 0, 10);
+        const QByteArray unknown8 = test::withCrc(test::bytes({0x01, 0x04, 0, 0, 0, 2}));
+        const QByteArray unknown5 = test::withCrc(test::bytes({0x01, 0x2B, 0x0E}));
+        QByteArray corrupt = read;
+        corrupt[3] = char(corrupt[3] ^ 1);
+        const auto frame = [](const QByteArray &f) { return "frame " + f.toHex(' '); };
+
+        QTest::newRow("whole") << QList<QByteArray>{read} << false << QStringList{frame(read)};
+        QTest::newRow("in pieces") << QList<QByteArray>{read.left(1), read.mid(1, 4), read.mid(5)} << false
+                                   << QStringList{frame(read)};
+        QTest::newRow("two back to back") << QList<QByteArray>{read + list} << false
+                                          << QStringList{frame(read), frame(list)};
+        QTest::newRow("float form, count 8") << QList<QByteArray>{floatForm} << false << QStringList{frame(floatForm)};
+        QTest::newRow("float form then read") << QList<QByteArray>{floatForm + read} << false
+                                              << QStringList{frame(floatForm), frame(read)};
+        QTest::newRow("list form") << QList<QByteArray>{list.left(10), list.mid(10)} << false << QStringList{frame(list)};
+        QTest::newRow("one-word list") << QList<QByteArray>{shortList} << false << QStringList{frame(shortList)};
+        QTest::newRow("function 20") << QList<QByteArray>{file} << false << QStringList{frame(file)};
+        QTest::newRow("bad CRC drops the buffer") << QList<QByteArray>{corrupt + read} << false
+                                                  << QStringList{"drop 16"};
+        QTest::newRow("bad CRC, then a good frame") << QList<QByteArray>{corrupt, read} << false
+                                                    << QStringList{"drop 8", frame(read)};
+        QTest::newRow("partial frame ends at the gap") << QList<QByteArray>{read.left(5)} << true
+                                                       << QStringList{"drop 5"};
+        QTest::newRow("lone byte") << QList<QByteArray>{read.left(1)} << true << QStringList{"drop 1"};
+        QTest::newRow("unknown function, 8 bytes") << QList<QByteArray>{unknown8} << false
+                                                   << QStringList{frame(unknown8)};
+        QTest::newRow("unknown function, other length") << QList<QByteArray>{unknown5} << true
+                                                        << QStringList{frame(unknown5)};
+        QTest::newRow("unknown function garbage") << QList<QByteArray>{test::bytes({0x01, 0x55, 1, 2, 3})} << true
+                                                  << QStringList{"drop 5"};
+    }
+    void framer()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(bool, thenSilence);
+        QFETCH(QStringList, events);
+        RequestFramer framer;
+        QStringList got;
+        auto record = [&](const RequestFramer::Event &e) {
+            if (e.kind == RequestFramer::Kind::Frame)
+                got.append("frame " + toBytes(e.bytes).toHex(' '));
+            else if (e.kind == RequestFramer::Kind::Dropped)
+                got.append("drop " + QString::number(e.bytes.size()));
+            return e.kind != RequestFramer::Kind::None;
+        };
+        for (const auto &chunk : chunks) {
+            framer.append(reinterpret_cast<const std::uint8_t *>(chunk.constData()), std::size_t(chunk.size()));
+            while (record(framer.next())) {
+            }
+        }
+        if (thenSilence)
+            record(framer.silence());
+        QCOMPARE(got, events);
+        QVERIFY(framer.empty());
+    }
+
+    void faultSchedule_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        // One letter per answer: . sent as is, D dropped, C CRC corrupted, S split, CS both.
+        QTest::addColumn<QStringList>("plans");
+        QTest::addColumn<int>("trailing");
+        QTest::newRow("no faults") << QStringList{} << QStringList{".", ".", "."} << 0;
+        QTest::newRow("drop every 3") << QStringList{"--drop-every", "3"} << QStringList{".", ".", "D", ".", ".", "D"} << 0;
+        QTest::newRow("corrupt every 2") << QStringList{"--corrupt-crc-every", "2"} << QStringList{".", "C", ".", "C"} << 0;
+        QTest::newRow("split every 2") << QStringList{"--split-every", "2", "--split-gap-ms", "30"}
+                                       << QStringList{".", "S", ".", "S"} << 0;
+        QTest::newRow("trailing") << QStringList{"--trailing", "3"} << QStringList{".", "."} << 3;
+        QTest::newRow("combined") << QStringList{"--drop-every", "4", "--corrupt-crc-every", "2", "--split-every", "3"}
+                                  << QStringList{".", "C", "S", "D", ".", "CS", ".", "D"} << 0;
+        QTest::newRow("every 1") << QStringList{"--corrupt-crc-every", "1"} << QStringList{"C", "C"} << 0;
+    }
+    void faultSchedule()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, plans);
+        QFETCH(int, trailing);
+        std::vector<QByteArray> argStore{"tavro-sim"};
+        for (const auto &a : arguments)
+            argStore.push_back(a.toUtf8());
+        std::vector<const char *> argv;
+        for (const auto &a : argStore)
+            argv.push_back(a.constData());
+        SimOptions options;
+        std::string error;
+        QVERIFY(ParseOptions(int(argv.size()), argv.data(), options, error));
+
+        const QByteArray answer = test::withCrc(test::bytes({0x01, 0x06, 0x02, 0x06, 0x00, 0x04}));
+        const std::vector<std::uint8_t> bytes(answer.begin(), answer.end());
+        FaultSchedule schedule(options.faults);
+        QStringList got;
+        for (qsizetype n = 0; n < plans.size(); ++n) {
+            const AnswerPlan plan = schedule.plan(bytes);
+            QString letters;
+            if (plan.drop) {
+                got.append("D");
+                continue;
+            }
+            if (plan.corrupt)
+                letters += 'C';
+            if (plan.splitAt != 0) {
+                letters += 'S';
+                QVERIFY(plan.splitAt > 0 && plan.splitAt < plan.bytes.size());
+                QCOMPARE(plan.gapMs, options.faults.splitGapMs);
+            }
+            got.append(letters.isEmpty() ? "." : letters);
+
+            const QByteArray sent = toBytes(plan.bytes);
+            QCOMPARE(sent.size(), answer.size() + trailing);
+            QCOMPARE(crcGood(sent.left(answer.size())), !plan.corrupt);
+            // Only one CRC bit differs when corrupted.
+            QCOMPARE(sent.left(answer.size() - 1), answer.left(answer.size() - 1));
+        }
+        QCOMPARE(got, plans);
+        QCOMPARE(schedule.answers(), std::size_t(plans.size()));
+    }
+
+    void lineTiming_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::newRow("9600") << 9600;
+        QTest::newRow("38400") << 38400;
+        QTest::newRow("115200") << 115200;
+    }
+    void lineTiming()
+    {
+        QFETCH(int, baud);
+        const LineTiming timing{std::uint32_t(baud)};
+        const double byteNs = 1e10 / baud;
+        QVERIFY(std::abs(double(timing.bytesNs(1)) - byteNs) < 1.0);
+        QVERIFY(std::abs(double(timing.bytesNs(137)) - 137 * byteNs) < 1.0);
+        const std::int64_t start = 1'000'000'000;
+        // A 129-byte answer ends exactly 129 byte times after the request; no byte is early.
+        for (std::size_t i : {std::size_t(0), std::size_t(1), std::size_t(64), std::size_t(128)}) {
+            const auto due = timing.answerByteDue(start, i);
+            QCOMPARE(timing.answerBytesDue(start, due), i + 1);
+            QCOMPARE(timing.answerBytesDue(start, due - 1), i);
+        }
+        QCOMPARE(timing.answerBytesDue(start, start - 5), std::size_t(0));
+        QVERIFY(timing.answerByteDue(start, 128) - start >= std::int64_t(129 * byteNs));
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("defaults") << QStringList{} << true;
+        QTest::newRow("all") << QStringList{"--device", "/dev/ttyUSB0", "--address", "247", "--version", "150",
+                                            "--baud", "38400", "--emulate-line", "--verbose", "--exit-with-parent",
+                                            "--drop-every", "5", "--corrupt-crc-every", "6", "--split-every", "7",
+                                            "--split-gap-ms", "40", "--trailing", "2", "--exception", "516:68",
+                                            "--exception", "0x200:2", "--delay-ms", "10"}
+                             << true;
+        QTest::newRow("address 0") << QStringList{"--address", "0"} << false;
+        QTest::newRow("address 248") << QStringList{"--address", "248"} << false;
+        QTest::newRow("negative count") << QStringList{"--drop-every", "-1"} << false;
+        QTest::newRow("missing value") << QStringList{"--address"} << false;
+        QTest::newRow("not a number") << QStringList{"--baud", "fast"} << false;
+        QTest::newRow("exception without code") << QStringList{"--exception", "516"} << false;
+        QTest::newRow("exception code 0") << QStringList{"--exception", "516:0"} << false;
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << false;
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, valid);
+        std::vector<QByteArray> argStore{"tavro-sim"};
+        for (const auto &a : arguments)
+            argStore.push_back(a.toUtf8());
+        std::vector<const char *> argv;
+        for (const auto &a : argStore)
+            argv.push_back(a.constData());
+        SimOptions options;
+        std::string error;
+        QCOMPARE(ParseOptions(int(argv.size()), argv.data(), options, error), valid);
+        QCOMPARE(error.empty(), valid);
+    }
+
+    void commandLineValues()
+    {
+        const char *argv[] = {"tavro-sim", "--address", "7", "--version", "150", "--baud", "38400",
+                              "--exception", "0x200:2", "--split-every", "3", "--split-gap-ms", "25"};
+        SimOptions options;
+        std::string error;
+        QVERIFY(ParseOptions(int(std::size(argv)), argv, options, error));
+        QCOMPARE(options.instrument.address, std::uint8_t(7));
+        QCOMPARE(options.instrument.version, std::uint16_t(150));
+        QCOMPARE(options.baud, 38400u);
+        QCOMPARE(options.instrument.port1Speed, 38400u);
+        QCOMPARE(options.instrument.forcedExceptions.size(), std::size_t(1));
+        QCOMPARE(options.instrument.forcedExceptions[0].first, std::uint16_t(512));
+        QCOMPARE(options.faults.splitEvery, 3u);
+        QCOMPARE(options.faults.splitGapMs, 25u);
+    }
+
+    // The built simulator on a real pseudo-terminal: one measured-values read.
+    void roundTripOverPty()
+    {
+        test::SimProcess sim;
+        QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+        const int fd = ::open(sim.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY2(fd >= 0, qPrintable(sim.devicePath()));
+        const QByteArray request = test::bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x3E, 0xC4, 0x1A});
+        QCOMPARE(::write(fd, request.constData(), std::size_t(request.size())), ssize_t(8));
+
+        QByteArray answer;
+        QDeadlineTimer deadline(5000);
+        while (answer.size() < 129 && !deadline.hasExpired()) {
+            pollfd pfd{fd, POLLIN, 0};
+            if (::poll(&pfd, 1, int(qMax<qint64>(1, deadline.remainingTime()))) <= 0)
+                continue;
+            char buffer[256];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0)
+                answer.append(buffer, n);
+        }
+        ::close(fd);
+        QCOMPARE(answer.size(), 129);
+        QVERIFY(crcGood(answer));
+        QCOMPARE(answer.left(3), test::bytes({0x01, 0x03, 124}));
+        const QList<float> v = answerFloats(answer);
+        QVERIFY(v[kUa] > 225 && v[kUa] < 235);
+        QVERIFY(std::abs(v[kF] - 50.0f) < 0.05f);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSim)
+#include "tst_sim.moc"
