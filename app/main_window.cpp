@@ -108,8 +108,12 @@ void MainWindow::buildShell()
     PageControl1->addTab(sTabSheet8, EnergyPage::caption());
     BitBtnExit = new QPushButton(QStringLiteral("Выход"));
     BitBtnExit->setObjectName(QStringLiteral("BitBtnExit"));
-    BitBtnExit->setMinimumWidth(90);
-    PageControl1->setCornerWidget(BitBtnExit, Qt::TopRightCorner);
+    BitBtnExit->setFixedSize(96, 32);
+    auto *exitCorner = new QWidget;
+    auto *exitLayout = new QHBoxLayout(exitCorner);
+    exitLayout->setContentsMargins(0, 0, 8, 4);
+    exitLayout->addWidget(BitBtnExit);
+    PageControl1->setCornerWidget(exitCorner, Qt::TopRightCorner);
     column->addWidget(PageControl1, 1);
     setCentralWidget(central);
 
