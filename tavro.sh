@@ -56,7 +56,9 @@ test)
     install_missing
     build build
     (cd build && ctest --output-on-failure -j2)
-    build build-asan -DTAVRO_SANITIZE=ON
+    # The robustness tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRO_SANITIZE=ON >/dev/null
+    cmake --build build-asan --target tst_robust tst_robust_window
     (cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j2 -R 'tst_robust')
     ;;
 bench)
