@@ -43,7 +43,10 @@ case "$cmd" in
 demo)
     install_missing
     build build
-    start_sim --emulate-line --baud 9600
+    state_dir="${XDG_CONFIG_HOME:-$HOME/.config}/Tavro"
+    mkdir -p "$state_dir"
+    # The simulated instrument keeps what is written to it, as a real one keeps its settings.
+    start_sim --emulate-line --baud 9600 --state "$state_dir/tavro-sim.state"
     trap 'kill $SIM_PID 2>/dev/null' EXIT
     echo "Instrument simulator on $SIM_DEVICE (logical number 1), mapped to Comm1"
     ./build/tavro --port-map "1=$SIM_DEVICE"

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <sstream>
 
 namespace tavro::sim {
 namespace {
@@ -344,6 +345,42 @@ Answer Instrument::read20(const std::uint8_t *frame, const Moment &moment)
         put16(out, std::uint16_t(0x0200 | summer | 0x01));
     }
     return finish(std::move(out));
+}
+
+std::string Instrument::SaveState() const
+{
+    std::string out;
+    for (const auto &[address, parameter] : parameters_)
+        if (parameter.writable)
+            out += std::to_string(address) + ' ' + std::to_string(parameter.value) + '\n';
+    return out;
+}
+
+std::size_t Instrument::RestoreState(const std::string &text)
+{
+    std::istringstream lines(text);
+    std::string line;
+    std::size_t taken = 0;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        unsigned long address = 0, value = 0;
+        if (!(fields >> address >> value) || address > 0xFFFF || value > 0xFFFF)
+            continue;
+        const auto it = parameters_.find(std::uint16_t(address));
+        if (it == parameters_.end() || !it->second.writable)
+            continue;
+        if (address == kLogicalNumberAddr) {
+            if (value < 1 || value > 247)
+                continue;
+            address_ = std::uint8_t(value);
+        }
+        if ((address == kPort1SpeedAddr || address == kPort2SpeedAddr)
+            && std::find(kSpeeds.begin(), kSpeeds.end(), value) == kSpeeds.end())
+            continue;
+        it->second.value = std::uint16_t(value);
+        ++taken;
+    }
+    return taken;
 }
 
 Answer Instrument::exception(std::uint8_t function, std::uint8_t code) const

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <map>
 #include <utility>
+#include <string>
 #include <vector>
 
 namespace tavro::sim {
@@ -58,6 +59,12 @@ public:
     std::uint8_t address() const { return address_; }
     // The speed the first port runs at, in bit/s (follows writes of its list position).
     std::uint32_t port1Speed() const;
+    // The settings kept across restarts, as the instrument keeps them: one "address value" line
+    // per writable word. RestoreState takes what it knows and skips anything else; it returns the
+    // number of words taken.
+    std::string SaveState() const;
+    std::size_t RestoreState(const std::string &text);
+
     // A stored parameter word; false when the instrument has no word at that address.
     bool word(std::uint16_t address, std::uint16_t &value) const;
 

@@ -1,5 +1,9 @@
 #include "line_server.h"
 
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +23,8 @@ constexpr std::int64_t kMinFrameGapNs = 20 * kMs;
 constexpr std::int64_t kLineErrorPauseNs = 50 * kMs;
 // Longest time between two paced writes of an answer.
 constexpr std::int64_t kPacingStepNs = 1 * kMs;
+// Bytes handed over together, as a UART's receive FIFO does at its trigger level.
+constexpr std::int64_t kFifoTrigger = 16;
 // How long a write may wait for room in the line's buffer before the rest is given up.
 constexpr int kWriteRoomMs = 200;
 
@@ -56,8 +62,44 @@ std::int64_t MonotonicNs()
 LineServer::LineServer(int fd, bool realTty, const SimOptions &options, const sigset_t &waitMask)
     : fd_(fd), realTty_(realTty), emulateLine_(options.emulateLine), verbose_(options.verbose),
       waitMask_(waitMask), instrument_(options.instrument), faults_(options.faults), timing_(options.baud),
-      port1Speed_(instrument_.port1Speed()), startNs_(MonotonicNs())
+      port1Speed_(instrument_.port1Speed()), startNs_(MonotonicNs()), stateFile_(options.stateFile)
 {
+    restoreState();
+}
+
+void LineServer::restoreState()
+{
+    if (stateFile_.empty())
+        return;
+    std::ifstream in(stateFile_);
+    if (!in)
+        return; // a first start: the file comes with the first write
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::size_t taken = instrument_.RestoreState(text.str());
+    log("state " + std::to_string(taken) + " words from " + stateFile_);
+    // A speed written before the restart is the speed the instrument talks at now.
+    port1Speed_ = instrument_.port1Speed();
+    if (taken > 0 && port1Speed_ != timing_.baud()) {
+        timing_ = LineTiming(port1Speed_);
+        log("baud " + std::to_string(port1Speed_));
+    }
+}
+
+void LineServer::saveState() const
+{
+    if (stateFile_.empty())
+        return;
+    // Replaced in one step, so a stop in the middle never leaves half a file.
+    const std::string temporary = stateFile_ + ".new";
+    {
+        std::ofstream out(temporary, std::ios::trunc);
+        out << instrument_.SaveState();
+        if (!out)
+            return log("state not saved: cannot write " + temporary);
+    }
+    if (std::rename(temporary.c_str(), stateFile_.c_str()) != 0)
+        log("state not saved: cannot replace " + stateFile_);
 }
 
 void LineServer::run(const volatile std::sig_atomic_t &stop)
@@ -151,6 +193,8 @@ void LineServer::answer(const Bytes &request, std::int64_t requestEnd, const vol
     }
     if (reply.exception != 0)
         log("exception " + std::to_string(reply.exception));
+    else if (request.size() > 1 && (request[1] == 0x06 || request[1] == 0x10))
+        saveState();
     const auto plan = faults_.plan(reply.bytes);
     if (plan.drop) {
         log("drop");
@@ -181,10 +225,12 @@ void LineServer::send(const std::uint8_t *bytes, std::size_t length, std::int64_
             writeAll(bytes, length);
         return;
     }
-    // Byte i goes out once its wire time has come; whatever is due is written at once. At high
-    // speeds the wake-ups come about once a millisecond rather than once a byte (each one costs
-    // a write and a pass of the pty's flush worker); the last byte still gets its exact time.
-    const std::size_t batch = std::size_t(std::max<std::int64_t>(1, kPacingStepNs / timing_.bytesNs(1)));
+    // Byte i goes out once its wire time has come; whatever is due is written at once. Bytes go
+    // in groups, as a receiving UART's FIFO hands them over (kFifoTrigger bytes, or about a
+    // millisecond's worth at high speeds), rather than one wake-up per byte; the last byte still
+    // gets its exact time, so the answer ends when it would on the wire.
+    const std::size_t batch =
+        std::size_t(std::max<std::int64_t>(kFifoTrigger, kPacingStepNs / timing_.bytesNs(1)));
     std::size_t sent = 0;
     while (sent < length) {
         const std::size_t due = std::min(length, timing_.answerBytesDue(start, MonotonicNs()));

@@ -31,6 +31,8 @@ private:
               const volatile std::sig_atomic_t &stop);
     void writeAll(const std::uint8_t *bytes, std::size_t length);
     void followSpeed();
+    void restoreState();
+    void saveState() const;
     // Waits until the monotonic deadline; false when a stop signal came first.
     bool sleepUntil(std::int64_t deadline, const volatile std::sig_atomic_t &stop);
     std::int64_t frameGapNs() const;
@@ -50,6 +52,7 @@ private:
     std::int64_t lastByteNs_ = 0;  // arrival of the last buffered byte
     std::uint32_t port1Speed_;     // the speed word as last seen
     std::int64_t startNs_ = 0;
+    std::string stateFile_;
 };
 
 std::int64_t MonotonicNs();

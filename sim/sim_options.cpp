@@ -44,6 +44,7 @@ const char *UsageText()
            "  --exception ADDR:CODE    answer exception CODE to any request touching byte\n"
            "                           address ADDR (repeatable)\n"
            "  --delay-ms N             wait N ms before every answer\n"
+           "  --state FILE             keep the written settings in FILE across restarts\n"
            "  --verbose                one line per event on stdout (rx, tx, drop, corrupt, ...)\n"
            "  --exit-with-parent       end when the starting process ends\n"
            "  --help                   this text\n";
@@ -85,6 +86,9 @@ bool ParseOptions(int argc, const char *const *argv, SimOptions &options, std::s
             options.help = true;
         } else if (name == "--device") {
             if (!value(options.device))
+                return false;
+        } else if (name == "--state") {
+            if (!value(options.stateFile))
                 return false;
         } else if (name == "--address") {
             if (!number(1, 247, n))

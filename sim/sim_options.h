@@ -9,6 +9,7 @@ namespace tavro::sim {
 
 struct SimOptions {
     std::string device; // empty: a new pseudo-terminal
+    std::string stateFile; // settings kept across restarts; empty: none
     InstrumentConfig instrument;
     FaultOptions faults;
     std::uint32_t baud = 9600;

@@ -374,6 +374,27 @@ private slots:
         QCOMPARE(answerWords(ask(instrument, read03(9, 516, 1))), QList<std::uint16_t>{9});
     }
 
+    void settingsSurviveARestart()
+    {
+        Instrument before{InstrumentConfig{}};
+        QVERIFY(!ask(before, write06(1, 518, 1)).isEmpty());
+        QVERIFY(!ask(before, write06(1, 524, 5)).isEmpty());
+        QVERIFY(!ask(before, write16(1, 2816, {130, 0, 120, 0xFF88, 100, 0})).isEmpty());
+        QVERIFY(!ask(before, write16Float(1, 2052, 8, 57.5f)).isEmpty());
+        QVERIFY(!ask(before, write06(1, 516, 9)).isEmpty());
+
+        // Junk, unknown and read-only words and impossible values are skipped, never taken.
+        const std::string saved = before.SaveState() + "junk\n512 999\n9999 1\n542 1234\n516 300\n";
+        Instrument after{InstrumentConfig{}};
+        QCOMPARE(after.RestoreState(saved), before.RestoreState(before.SaveState()));
+        QCOMPARE(after.address(), std::uint8_t(9));
+        QCOMPARE(after.port1Speed(), 38400u);
+        QVERIFY(ask(after, read03(1, 518, 1)).isEmpty()); // the old number is not answered any more
+        QCOMPARE(ask(after, read03(9, 512, 17)), ask(before, read03(9, 512, 17)));
+        QCOMPARE(ask(after, read03(9, 2816, 6)), ask(before, read03(9, 2816, 6)));
+        QCOMPARE(ask(after, read03(9, 2048, 8)), ask(before, read03(9, 2048, 8)));
+    }
+
     void profileFiles_data()
     {
         QTest::addColumn<int>("file");
