@@ -5,6 +5,9 @@
 #include "conversion.h"
 #include "energy_page.h"
 #include "ext_dev_page.h"
+#include "display_sheet.h"
+#include "main_params_sheet.h"
+#include "scheme_ratios.h"
 #include "guard.h"
 #include "info_channel_page.h"
 #include "measure_page.h"
@@ -43,7 +46,8 @@ void addToSheet(QWidget *sheet, QWidget *w)
 
 MainWindow::MainWindow(const Platform &platform, QWidget *parent)
     : QMainWindow(parent), platform_(platform),
-      link_(platform.port, platform.timers, platform.clock, platform.messages, this)
+      link_(platform.port, platform.timers, platform.clock, platform.messages, this),
+      services_{link_, platform.messages, platform.clock, platform.timers, {}, {}, {}, {}, nullptr, &SavedEditText}
 {
     setObjectName(QStringLiteral("Form1"));
     TimerMess = platform.timers.create(this, QStringLiteral("TimerMess"), kStatusMessageMs);
@@ -52,10 +56,11 @@ MainWindow::MainWindow(const Platform &platform, QWidget *parent)
     TimerChanInfo = platform.timers.create(this, QStringLiteral("TimerChanInfo"), 1000);
     TimerClock = platform.timers.create(this, QStringLiteral("TimerClock"), 1000);
     buildShell();
+    buildSheets();
     connectHandlers();
     registerResponseHandlers();
     link_.setObserver(this);
-    link_.setSettingsLogicalNumber([this] { return std::uint16_t(StrToInt(TStuning->Edit2->text())); });
+    link_.setSettingsLogicalNumber(services_.settingsLogicalNumber);
     FormCreate();
 }
 
@@ -145,6 +150,37 @@ void MainWindow::buildShell()
     setFixedSize(846, 630);
 }
 
+void MainWindow::buildSheets()
+{
+    services_.logicalNumber = [this] { return std::uint16_t(StrToInt(TS_Tavro->Edit1->text())); };
+    services_.settingsLogicalNumber = [this] { return std::uint16_t(StrToInt(TStuning->Edit2->text())); };
+    services_.showStatus = [this](const QString &text) { ShowStatus(text); };
+    services_.enableCalibControls = [](bool) {};
+    services_.progress = sProgressBarSchKp;
+
+    MainParams = new MainParamsSheet(services_);
+    addToSheet(TStuning->TSSetParam, MainParams);
+    MainParams->setLogicalNumber = [this](const QString &text) { TS_Tavro->Edit1->setText(text); };
+    MainParams->followPortSpeed = [this](int position) {
+        TS_Tavro->ComboBoxBaud1->setCurrentIndex(position);
+        connection_->ComboBoxBaudChange(0);
+    };
+
+    Display = new DisplaySheet(services_);
+    addToSheet(TStuning->sTabSetInd, Display);
+    const auto lines = Display->lines();
+    std::copy(lines.begin(), lines.end(), UstChannels.begin() + 3);
+    Display->readMainParams = [this] { MainParams->BitBtnMainParamClick(); };
+    Display->chainEnded = [this] { MainParams->BitBtnMainParam->setEnabled(true); };
+    MainParams->clearDisplaySettings = [this] { Display->ClearForRead(); };
+    MainParams->showBrightness = [this](std::uint16_t word) { Display->ShowBrightness(word); };
+
+    GroupBoxNetSchKp = new SchemeRatiosArea(services_, *TimerSaveMaxVal, TStuning->PageControl2or3Elem,
+                                            TStuning->TabSheet3, TStuning->TabSheet4);
+    auto *metrology = static_cast<QVBoxLayout *>(TStuning->TSSetMetrol->layout());
+    metrology->insertWidget(0, GroupBoxNetSchKp);
+}
+
 template <class Handler> void MainWindow::onClick(QPushButton *button, Handler handler)
 {
     connect(button, &QPushButton::clicked, this, Guarded(platform_.messages, handler));
@@ -199,9 +235,36 @@ void MainWindow::registerResponseHandlers()
 {
     const std::pair<std::uint8_t, Link::Handler> table[] = {
         {0, [this](const Response &r) { TS_Tavro->Values->ShowMeasured(r.data()); }},
+        {2, [this](const Response &r) { MainParams->ChooseMainParamBlock(r); }},
+        {3, [this](const Response &r) { MainParams->ShowMainParam(r); }},
+        {5, [this](const Response &r) { Display->ShowIndParam(r); }},
+        {6, [this](const Response &r) { Display->ShowITEUst(r); }},
+        {11, [this](const Response &r) { GroupBoxNetSchKp->SaveStepConfirmed(r); }},
+        {18, [this](const Response &) { writeConfirmed(); }},
+        {19, [this](const Response &) {
+             sProgressBarSchKp->hide();
+             writeConfirmed();
+             MainParams->WriteConfirmed(link_.CurInquiry.Reg);
+         }},
+        {20, [this](const Response &r) { GroupBoxNetSchKp->SaveFinished(r); }},
+        {21, [this](const Response &r) { GroupBoxNetSchKp->SaveStepConfirmed(r); }},
+        {22, [this](const Response &r) { GroupBoxNetSchKp->SaveStepConfirmed(r); }},
+        {23, [this](const Response &r) { GroupBoxNetSchKp->SaveStepConfirmed(r); }},
+        {24, [this](const Response &r) { GroupBoxNetSchKp->SaveStepConfirmed(r); }},
+        {26, [this](const Response &r) { GroupBoxNetSchKp->SaveStepConfirmed(r); }},
+        {28, [this](const Response &r) { GroupBoxNetSchKp->ShowRatiosRead(r); }},
+        {30, [this](const Response &r) { GroupBoxNetSchKp->ShowCurrMethod(r); }},
+        {31, [this](const Response &r) { GroupBoxNetSchKp->ShowScheme(r); }},
     };
     for (const auto &[tag, handler] : table)
         link_.setHandler(tag, handler);
+}
+
+void MainWindow::writeConfirmed()
+{
+    platform_.messages.show(QStringLiteral("Информация записана "));
+    link_.WritePending = false;
+    services_.enableCalibControls(true);
 }
 
 void MainWindow::FormCreate()
@@ -246,6 +309,8 @@ void MainWindow::PageControl1Change()
         break;
     case PageExtDev:
         connection_->LoadPortNumber();
+        for (int line = 0; line < 3; ++line)
+            Display->ControlITEUst(line, true);
         break;
     case PageChannel:
         if (connection_->LoadPortNumber() && link_.FlushPort()) {
@@ -269,6 +334,7 @@ void MainWindow::PageControlSetAllParamChange()
         StopSetNet();
     if (link_.CurrActive)
         StopCurrentOutputCycle();
+    GroupBoxNetSchKp->ApplyCurrentMethodRule();
 }
 
 void MainWindow::ShowStatus(const QString &text)
@@ -281,6 +347,7 @@ void MainWindow::StopSetNet()
 {
     TStuning->PageControl2or3Elem->hide();
     link_.StopNetCycle();
+    GroupBoxNetSchKp->EnableSchKp(true);
     ApdStatusLight1->hide();
     sProgressBarSchKp->hide();
     BitBtnExit->setEnabled(true);
@@ -359,6 +426,7 @@ void MainWindow::status(const QString &text)
 void MainWindow::answerComplete()
 {
     TS_Tavro->BitBtnStart->setEnabled(true);
+    MainParams->BitBtnMainParam->setEnabled(true);
     TS_ExtDev->BitBtnRead->setEnabled(true);
 }
 
@@ -369,6 +437,7 @@ void MainWindow::crcFailed()
 
 void MainWindow::crcPassed()
 {
+    Display->EnableSaveButtons();
     ApdStatusLight1->show();
     ApdStatusLight1->setLit(true);
     ApdStatusLight2->show();
@@ -380,6 +449,8 @@ void MainWindow::crcPassed()
 
 void MainWindow::exceptionAnswer()
 {
+    services_.enableCalibControls(true);
+    GroupBoxNetSchKp->EnableSchKp(true);
     sProgressBarSchKp->hide();
     ApdStatusLight1->hide();
 }
@@ -396,8 +467,13 @@ void MainWindow::timedOut()
     TS_Tavro->Values->ClearMeasured();
     TS_Tavro->BitBtnStart->setEnabled(true);
     TS_ExtDev->BitBtnRead->setEnabled(true);
+    MainParams->BitBtnMainParam->setEnabled(true);
     TS_Tavro->ApdStatusLight3->setColor(Qt::red);
     TS_Tavro->ApdStatusLight3->setLit(false);
+    Display->EnableSaveButtons();
+    services_.enableCalibControls(true);
+    if (!link_.NetActive)
+        GroupBoxNetSchKp->EnableSchKp(true);
     sProgressBarSchKp->hide();
     TS_Tavro->ExchangeEnded();
 }

@@ -1,5 +1,7 @@
 #pragma once
 #include "link.h"
+#include "setpoints.h"
+#include "sheet_services.h"
 
 #include <QMainWindow>
 
@@ -17,6 +19,9 @@ class ExtDevPage;
 class InfoChannelPage;
 class EnergyPage;
 class StatusLamp;
+class MainParamsSheet;
+class SchemeRatiosArea;
+class DisplaySheet;
 
 // What the window runs on: the serial line, timers, clock, message boxes and the settings file.
 // The program hands in the real ones, tests hand in doubles.
@@ -65,6 +70,11 @@ public:
     QLabel *StatusPanel0;
     QLabel *StatusPanel1;
     QProgressBar *sProgressBarSchKp;
+    MainParamsSheet *MainParams; // on TSSetParam
+    DisplaySheet *Display;             // on sTabSetInd
+    SchemeRatiosArea *GroupBoxNetSchKp; // the upper area of TSSetMetrol
+    // Setpoint channels: 0..2 the external indicator's, 3..5 the built-in display's lines.
+    std::array<UstChannel, 6> UstChannels{};
     StatusLamp *ApdStatusLight1;
     StatusLamp *ApdStatusLight2;
 
@@ -75,11 +85,15 @@ public:
     tavro::Timer *TimerClock;
 
     ConnectionControls *connection() { return connection_; }
+    // The one text all guarded edits share: the text a field had when it got the focus.
+    QString SavedEditText;
 
 private:
     void buildShell();
     void connectHandlers();
     void registerResponseHandlers();
+    void buildSheets();
+    void writeConfirmed(); // the common answer to a write (tags 18 and 19)
     void FormCreate();
     template <class Handler> void onClick(QPushButton *button, Handler handler);
 
@@ -101,5 +115,6 @@ private:
 
     Platform platform_;
     tavro::Link link_;
+    SheetServices services_;
     ConnectionControls *connection_ = nullptr;
 };
