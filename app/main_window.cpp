@@ -179,6 +179,7 @@ void MainWindow::buildSheets()
                                             TStuning->TabSheet3, TStuning->TabSheet4);
     auto *metrology = static_cast<QVBoxLayout *>(TStuning->TSSetMetrol->layout());
     metrology->insertWidget(0, GroupBoxNetSchKp);
+    metrology->addStretch(1);
 }
 
 template <class Handler> void MainWindow::onClick(QPushButton *button, Handler handler)

@@ -27,6 +27,7 @@ constexpr std::uint16_t kBrightnessAddr = 518;
 constexpr std::uint16_t kDeviceNumberLowAddr = 520;
 constexpr std::uint16_t kDeviceNumberHighAddr = 522;
 constexpr std::uint16_t kPort1SpeedAddr = 524;
+constexpr std::uint16_t kSchemeAddr = 528;
 constexpr std::uint16_t kVariantAddr = 530;
 constexpr std::uint16_t kPort2ModeAddr = 540;
 constexpr std::uint16_t kPort2SpeedAddr = 542;
@@ -233,6 +234,7 @@ std::uint8_t Instrument::checkWrite(std::uint16_t address, std::uint16_t value) 
     case kPort2SpeedAddr:
         return value < kSpeeds.size() ? 0 : kBadSetting;
     case kPort2ModeAddr:
+    case kSchemeAddr:
         return value <= 1 ? 0 : kBadSetting;
     default:
         return 0;
@@ -250,6 +252,11 @@ void Instrument::store(std::uint16_t address, std::uint16_t value)
     case kPort2SpeedAddr:
         // Speeds are written as list positions and read back in bit/s.
         value = std::uint16_t(kSpeeds[value]);
+        break;
+    case kSchemeAddr:
+        // The scheme is written as 0 three-wire, 1 four-wire, but read back as 0 four-wire and
+        // anything else three-wire.
+        value = value == 1 ? 0 : 1;
         break;
     default:
         break;

@@ -1,13 +1,7 @@
 // The program's link against tavro-sim over a pseudo-terminal: the real serial port, the real
 // window, timers fired by the test. Waits are for bytes on the line, never for a time-out.
-#include "app_settings.h"
-#include "fakes.h"
-#include "main_window.h"
-#include "measure_page.h"
+#include "e2e_rig.h"
 #include "measured_values_panel.h"
-#include "port_resolver.h"
-#include "qt_serial_port.h"
-#include "sim_process.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -21,46 +15,6 @@
 using namespace tavro;
 using namespace tavro::test;
 
-namespace {
-
-constexpr int kLineMs = 5000; // bound for bytes to cross the pseudo-terminal
-
-struct EndToEndRig {
-    QTemporaryDir dir;
-    AppSettings settings{dir.filePath(QStringLiteral("Tavro.ini"))};
-    PortResolver resolver{settings, [] { return QStringList(); }};
-    QtSerialPort port{resolver};
-    FakeTimerFactory timers;
-    FakeClock clock;
-    RecordingMessages messages;
-    std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<MainWindow> window;
-
-    bool start(const QStringList &simArgs)
-    {
-        if (!startSim(simArgs))
-            return false;
-        window = std::make_unique<MainWindow>(Platform{port, timers, clock, messages, settings, &resolver});
-        return true;
-    }
-    bool startSim(const QStringList &simArgs)
-    {
-        sim = std::make_unique<SimProcess>(simArgs + QStringList{QStringLiteral("--verbose")});
-        if (!sim->start()) {
-            qWarning() << sim->errorString();
-            return false;
-        }
-        resolver.setOverrides({{1, sim->devicePath()}});
-        return true;
-    }
-    ~EndToEndRig() { window.reset(); }
-    Link &link() { return window->link(); }
-    MeasurePage &page() { return *window->TS_Tavro; }
-    void fireTimeout() { timers.byName(QStringLiteral("TimerWaitAnsw"))->fire(); }
-    double shown(QLineEdit *field) const { return QLocale().toDouble(field->text()); }
-};
-
-} // namespace
 
 class TestEndToEnd : public QObject {
     Q_OBJECT

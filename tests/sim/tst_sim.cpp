@@ -267,6 +267,11 @@ private slots:
         QTest::newRow("port 2 speed by list position") << speed2 << speed2 << 542 << QList<int>{19200};
         const QByteArray mode = write06(1, 540, 0);
         QTest::newRow("port 2 mode") << mode << mode << 540 << QList<int>{0};
+        // The scheme is written 0 three-wire / 1 four-wire and read 0 four-wire / else three-wire.
+        const QByteArray fourWire = write06(1, 528, 1);
+        QTest::newRow("scheme four-wire") << fourWire << fourWire << 528 << QList<int>{0};
+        const QByteArray threeWire = write06(1, 528, 0);
+        QTest::newRow("scheme three-wire") << threeWire << threeWire << 528 << QList<int>{1};
         QTest::newRow("display lines") << write16(1, 1024, {3, 7, 25}) << w16answer(1024, 3) << 1024
                                        << QList<int>{3, 7, 25, 0, 0, 0};
         QTest::newRow("setpoints") << write16(1, 2816, {1, 2, 3, 4, 5, 6}) << w16answer(2816, 6) << 2816
