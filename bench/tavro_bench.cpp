@@ -2,7 +2,10 @@
 // The last line is the worse of the two polling ratios.
 #include "app_settings.h"
 #include "main_window.h"
+#include "display_sheet.h"
+#include "main_params_sheet.h"
 #include "measure_page.h"
+#include "scheme_ratios.h"
 #include "measured_values_panel.h"
 #include "port_resolver.h"
 #include "qt_platform.h"
@@ -16,6 +19,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QComboBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -23,6 +27,8 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 using namespace tavro;
 
@@ -60,6 +66,44 @@ void line(const char *name, double value, const char *unit, const char *relation
     std::fflush(stdout);
 }
 
+// The program's window on the real serial port and timers, against tavro-sim when simArgs are given.
+struct BenchWindow {
+    QTemporaryDir dir;
+    AppSettings settings{dir.filePath(QStringLiteral("Tavro.ini"))};
+    PortResolver resolver{settings, [] { return QStringList(); }};
+    QtSerialPort port{resolver};
+    QtTimerFactory timers;
+    SystemClock clock;
+    CountingSink messages;
+    std::unique_ptr<test::SimProcess> sim;
+    std::unique_ptr<MainWindow> window;
+
+    bool start(const QStringList &simArgs)
+    {
+        if (!simArgs.isEmpty()) {
+            sim = std::make_unique<test::SimProcess>(simArgs);
+            if (!sim->start()) {
+                std::fprintf(stderr, "%s\n", qPrintable(sim->errorString()));
+                return false;
+            }
+            resolver.setOverrides({{1, sim->devicePath()}});
+        }
+        window = std::make_unique<MainWindow>(Platform{port, timers, clock, messages, settings, &resolver});
+        return true;
+    }
+    ~BenchWindow() { window.reset(); }
+};
+
+QStringList lineAt(int baud)
+{
+    return {QStringLiteral("--emulate-line"), QStringLiteral("--baud"), QString::number(baud)};
+}
+
+double wireMs(int bytes, int baud)
+{
+    return 1000.0 * bytes * kBitsPerByte / baud;
+}
+
 struct PollResult {
     double ratio = 0;
     double cpuMsPerPoll = 0;
@@ -67,21 +111,10 @@ struct PollResult {
 
 PollResult measurePolling(int baud, int seconds)
 {
-    QTemporaryDir dir;
-    AppSettings settings(dir.filePath(QStringLiteral("Tavro.ini")));
-    PortResolver resolver(settings, [] { return QStringList(); });
-    QtSerialPort port(resolver);
-    QtTimerFactory timers;
-    SystemClock clock;
-    CountingSink messages;
-    test::SimProcess sim({QStringLiteral("--emulate-line"), QStringLiteral("--baud"), QString::number(baud)});
-    if (!sim.start()) {
-        std::fprintf(stderr, "%s\n", qPrintable(sim.errorString()));
+    BenchWindow bench;
+    if (!bench.start(lineAt(baud)))
         return {};
-    }
-    resolver.setOverrides({{1, sim.devicePath()}});
-    MainWindow window(Platform{port, timers, clock, messages, settings, &resolver});
-    MeasurePage &page = *window.TS_Tavro;
+    MeasurePage &page = *bench.window->TS_Tavro;
     page.EditAuto->setText(QStringLiteral("1"));
     page.CheckBoxAuto->setChecked(true);
     page.BitBtnStart->click();
@@ -89,7 +122,7 @@ PollResult measurePolling(int baud, int seconds)
 
     // Polls are counted from the first answer in the window to the last, so the edges of the
     // window do not count as polls.
-    Link &link = window.link();
+    Link &link = bench.window->link();
     QElapsedTimer wall;
     wall.start();
     qint64 firstNs = -1, lastNs = -1;
@@ -119,21 +152,66 @@ PollResult measurePolling(int baud, int seconds)
 
 double measureIdleCpuPercent(int seconds)
 {
-    QTemporaryDir dir;
-    AppSettings settings(dir.filePath(QStringLiteral("Tavro.ini")));
-    PortResolver resolver(settings, [] { return QStringList(); });
-    QtSerialPort port(resolver);
-    QtTimerFactory timers;
-    SystemClock clock;
-    CountingSink messages;
-    MainWindow window(Platform{port, timers, clock, messages, settings, &resolver});
-    window.show();
+    BenchWindow bench;
+    if (!bench.start({}))
+        return -1;
+    bench.window->show();
     runFor(500);
     QElapsedTimer wall;
     wall.start();
     const double cpu0 = cpuSeconds();
     runFor(seconds * 1000);
     return 100.0 * (cpuSeconds() - cpu0) / (double(wall.nsecsElapsed()) / 1e9);
+}
+
+// Runs until the answer with tag arrives (then hands it on as the window would); its time from
+// now in milliseconds, or -1 when it did not come within limitMs.
+double msUntilAnswer(BenchWindow &bench, std::uint8_t tag, const Link::Handler &handler,
+                     const std::function<void()> &start, int limitMs)
+{
+    QElapsedTimer wall;
+    QEventLoop loop;
+    double ms = -1;
+    bench.window->link().setHandler(tag, [&](const Response &r) {
+        ms = double(wall.nsecsElapsed()) / 1e6;
+        handler(r);
+        loop.quit();
+    });
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+    wall.start();
+    start();
+    loop.exec();
+    return ms;
+}
+
+// The main-parameter chain of a 17-word instrument: the version word, then three runner ticks
+// for the block, the display lines and the setpoints.
+double measureMainParameterChain(int baud)
+{
+    BenchWindow bench;
+    if (!bench.start(lineAt(baud)))
+        return -1;
+    MainParamsSheet &sheet = *bench.window->MainParams;
+    DisplaySheet &display = *bench.window->Display;
+    const double ms = msUntilAnswer(
+        bench, 6, [&](const Response &r) { display.ShowITEUst(r); },
+        [&] { sheet.BitBtnMainParam->click(); }, 10000);
+    const int bytes = 4 * 8 + (5 + 2) + (5 + 34) + (5 + 12) + (5 + 12);
+    return ms / (3 * 1000.0 + wireMs(bytes, baud));
+}
+
+// The seven-step write of scheme, method and ratios: seven exchanges and six 100 ms steps.
+double measureSchemeWrite(int baud)
+{
+    BenchWindow bench;
+    if (!bench.start(lineAt(baud)))
+        return -1;
+    SchemeRatiosArea &area = *bench.window->GroupBoxNetSchKp;
+    const double ms = msUntilAnswer(
+        bench, 20, [&](const Response &r) { area.SaveFinished(r); },
+        [&] { area.BitBtnSaveSchKp->click(); }, 10000);
+    const int bytes = 3 * (8 + 8) + 4 * (13 + 8);
+    return ms / (6 * 100.0 + wireMs(bytes, baud));
 }
 
 // Starts the program itself and reads the time to its first shown window and its memory.
@@ -191,6 +269,8 @@ int main(int argc, char **argv)
     line("CPU per poll at 38400 baud", fast.cpuMsPerPoll, "ms", "<=", 1);
     line("polls / wire limit at 9600 baud", slow.ratio, "", ">=", 0.95);
     line("polls / wire limit at 38400 baud", fast.ratio, "", ">=", 0.95);
+    line("main-parameter chain / bound", measureMainParameterChain(9600), "", "<=", 1.05);
+    line("seven-step write / bound", measureSchemeWrite(9600), "", "<=", 1.05);
     std::printf("worse polling ratio %.3f\n", std::min(slow.ratio, fast.ratio));
     return 0;
 }
