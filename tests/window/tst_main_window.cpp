@@ -1,4 +1,7 @@
 #include "connection_controls.h"
+#include "display_sheet.h"
+#include "main_params_sheet.h"
+#include "scheme_ratios.h"
 #include "frame_util.h"
 #include "measure_page.h"
 #include "measured_values_panel.h"
@@ -14,6 +17,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest>
+
+#include <QProgressBar>
 
 #include <cstring>
 
@@ -386,6 +391,52 @@ private slots:
         QCOMPARE(AppSettings(rig.settings.filePath()).skinName(), QStringLiteral("Golden (internal)"));
         w.SetSkin(QString());
         QCOMPARE(rig.messages.shown, QStringList{"Ошибка при изменении внешнего вида"});
+    }
+
+    void writeSequenceEndsCleanlyOnExceptionAndTimeout_data()
+    {
+        QTest::addColumn<bool>("exception");
+        QTest::newRow("exception answer") << true;
+        QTest::newRow("no answer") << false;
+    }
+    void writeSequenceEndsCleanlyOnExceptionAndTimeout()
+    {
+        QFETCH(bool, exception);
+        WindowRig rig;
+        MainWindow &w = *rig.window;
+        w.GroupBoxNetSchKp->BitBtnSaveSchKp->click();
+        QCOMPARE(rig.port.lastFrame().left(4), bytes({0x01, 0x06, 0x02, 0x10}));
+        QVERIFY(w.sProgressBarSchKp->isVisibleTo(&w));
+        if (exception)
+            rig.port.receive(withCrc(bytes({0x01, 0x86, 0x02})));
+        else
+            QVERIFY(rig.timer("TimerWaitAnsw")->fire());
+        QVERIFY(!w.sProgressBarSchKp->isVisibleTo(&w));
+        QVERIFY(w.GroupBoxNetSchKp->isEnabled() && w.GroupBoxNetSchKp->BitBtnSaveSchKp->isEnabled());
+        QVERIFY(!rig.timer("TimerSaveMaxVal")->isActive());
+        QCOMPARE(rig.port.written.size(), 1);
+    }
+
+    void displaySheetFollowsTheWindow()
+    {
+        WindowRig rig;
+        MainWindow &w = *rig.window;
+        DisplaySheet &d = *w.Display;
+        QVERIFY(!d.BitBtnSaveIndParam->isEnabled() && !d.BitBtnSaveUst->isEnabled());
+
+        // Entering the external devices page puts each line's default setpoints in.
+        w.PageControl1->setCurrentIndex(2);
+        QCOMPARE(d.ITEUstMax00->text(), QStringLiteral("130")); // "Напряжение  Ua"
+        QCOMPARE(d.ITEUstMin02->text(), QStringLiteral("0"));
+        w.PageControl1->setCurrentIndex(1);
+
+        // Its read button runs the main-parameter chain of the other sheet.
+        d.IBitBtnMainParam->click();
+        QCOMPARE(rig.port.lastFrame().left(6), bytes({0x01, 0x03, 0x02, 0x00, 0x00, 0x01}));
+        QVERIFY(d.ITEUstMax00->text().isEmpty());
+        QVERIFY(rig.timer("TimerWaitAnsw")->fire()); // a time-out gives the write buttons back
+        QVERIFY(d.BitBtnSaveIndParam->isEnabled() && d.BitBtnSaveUst->isEnabled());
+        QVERIFY(w.MainParams->BitBtnMainParam->isEnabled());
     }
 
     void runnerGivesUpAfterTenFailures()
