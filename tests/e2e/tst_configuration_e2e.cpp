@@ -187,12 +187,22 @@ private slots:
         QVERIFY(rig.messages.shown.last().startsWith(QStringLiteral("Логический номер должен")));
     }
 
+    void chainsSurviveAMissingAnswer_data()
+    {
+        QTest::addColumn<bool>("mainParameters");
+        QTest::newRow("main-parameter chain") << true;
+        QTest::newRow("scheme and ratios") << false;
+    }
     void chainsSurviveAMissingAnswer()
     {
+        QFETCH(bool, mainParameters);
         EndToEndRig rig;
-        QVERIFY(rig.start({"--drop-every", "2"})); // the tag-3 step goes unanswered first
-        MainParamsSheet &m = *rig.window->MainParams;
-        m.BitBtnMainParam->click();
+        QVERIFY(rig.start({"--drop-every", "2"})); // the chain's second request goes unanswered first
+        MainWindow &w = *rig.window;
+        if (mainParameters)
+            w.MainParams->BitBtnMainParam->click();
+        else
+            w.GroupBoxNetSchKp->BitBtnReadSchKp->click();
         QVERIFY(rig.answered());
         FakeTimer *runner = rig.timer("TimerSetAuto");
         for (int tick = 0; tick < 8 && runner->isActive(); ++tick) {
@@ -201,9 +211,14 @@ private slots:
                 rig.fireTimeout(); // the runner asks again at its next tick
         }
         QVERIFY(!runner->isActive());
-        QCOMPARE(m.StaticTextVersPrg->text(), QStringLiteral("238"));
         QVERIFY(rig.link().CntNoAnsw >= 1);
-        QVERIFY(!rig.window->Display->ITEUstMax00->text().isEmpty());
+        if (mainParameters) {
+            QCOMPARE(w.MainParams->StaticTextVersPrg->text(), QStringLiteral("238"));
+            QVERIFY(!w.Display->ITEUstMax00->text().isEmpty());
+        } else {
+            QCOMPARE(w.GroupBoxNetSchKp->IMax, 5.0f);
+            QCOMPARE(w.GroupBoxNetSchKp->ComboBoxMaxValI_->currentText(), QStringLiteral("5") + QLocale().decimalPoint() + "0");
+        }
     }
 
     void writeSequenceStopsOnExceptionAndOnTimeout_data()
