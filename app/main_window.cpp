@@ -5,8 +5,10 @@
 #include "conversion.h"
 #include "energy_page.h"
 #include "ext_dev_page.h"
+#include "current_outputs_sheet.h"
 #include "display_sheet.h"
 #include "main_params_sheet.h"
+#include "metrology_panel.h"
 #include "scheme_ratios.h"
 #include "guard.h"
 #include "info_channel_page.h"
@@ -142,10 +144,8 @@ void MainWindow::buildShell()
 
     ApdStatusLight1 = new StatusLamp;
     ApdStatusLight1->setObjectName(QStringLiteral("ApdStatusLight1"));
-    addToSheet(TStuning->TSSetMetrol, ApdStatusLight1);
     ApdStatusLight2 = new StatusLamp;
     ApdStatusLight2->setObjectName(QStringLiteral("ApdStatusLight2"));
-    addToSheet(TStuning->TSSetCurrent, ApdStatusLight2);
 
     setFixedSize(846, 630);
 }
@@ -155,7 +155,6 @@ void MainWindow::buildSheets()
     services_.logicalNumber = [this] { return std::uint16_t(StrToInt(TS_Tavro->Edit1->text())); };
     services_.settingsLogicalNumber = [this] { return std::uint16_t(StrToInt(TStuning->Edit2->text())); };
     services_.showStatus = [this](const QString &text) { ShowStatus(text); };
-    services_.enableCalibControls = [](bool) {};
     services_.progress = sProgressBarSchKp;
 
     MainParams = new MainParamsSheet(services_);
@@ -179,7 +178,26 @@ void MainWindow::buildSheets()
                                             TStuning->TabSheet3, TStuning->TabSheet4);
     auto *metrology = static_cast<QVBoxLayout *>(TStuning->TSSetMetrol->layout());
     metrology->insertWidget(0, GroupBoxNetSchKp);
+    Metrology = new MetrologyPanel(services_, *GroupBoxNetSchKp, TStuning->PageControl2or3Elem, TStuning->TabSheet3,
+                                   TStuning->TabSheet4, ApdStatusLight1);
+    metrology->addWidget(Metrology);
     metrology->addStretch(1);
+    services_.enableCalibControls = [this](bool on) { Metrology->EnableCalibControls(on); };
+    Metrology->setOtherPagesEnabled = [this](bool on) {
+        for (QWidget *page : {static_cast<QWidget *>(MainParams), static_cast<QWidget *>(TS_Tavro),
+                              static_cast<QWidget *>(TS_ExtDev)})
+            page->setEnabled(on);
+    };
+    Metrology->exitEnabled = [this](bool on) { BitBtnExit->setEnabled(on); };
+    Metrology->settingsSheetIsMainOrDisplay = [this] {
+        QWidget *sheet = TStuning->PageControlSetAllParam->currentWidget();
+        return sheet == TStuning->TSSetParam || sheet == TStuning->sTabSetInd;
+    };
+
+    CurrentOuts = new CurrentOutputsSheet(services_, ApdStatusLight2);
+    addToSheet(TStuning->TSSetCurrent, CurrentOuts);
+    CurrentOuts->exitEnabled = [this](bool on) { BitBtnExit->setEnabled(on); };
+    CurrentOuts->showSchemePages = [this] { GroupBoxNetSchKp->ShowSchemePages(); };
 }
 
 template <class Handler> void MainWindow::onClick(QPushButton *button, Handler handler)
@@ -241,6 +259,8 @@ void MainWindow::registerResponseHandlers()
         {5, [this](const Response &r) { Display->ShowIndParam(r); }},
         {6, [this](const Response &r) { Display->ShowITEUst(r); }},
         {11, [this](const Response &r) { GroupBoxNetSchKp->SaveStepConfirmed(r); }},
+        {14, [this](const Response &r) { Metrology->CalibValueWritten(r); }},
+        {15, [this](const Response &r) { CurrentOuts->CurrValueEntered(r); }},
         {18, [this](const Response &) { writeConfirmed(); }},
         {19, [this](const Response &) {
              sProgressBarSchKp->hide();
@@ -253,9 +273,16 @@ void MainWindow::registerResponseHandlers()
         {23, [this](const Response &r) { GroupBoxNetSchKp->SaveStepConfirmed(r); }},
         {24, [this](const Response &r) { GroupBoxNetSchKp->SaveStepConfirmed(r); }},
         {26, [this](const Response &r) { GroupBoxNetSchKp->SaveStepConfirmed(r); }},
+        {27, [this](const Response &r) { Metrology->RatiosRead(r); }},
         {28, [this](const Response &r) { GroupBoxNetSchKp->ShowRatiosRead(r); }},
         {30, [this](const Response &r) { GroupBoxNetSchKp->ShowCurrMethod(r); }},
+        {29, [this](const Response &r) { Metrology->SchemeStartRead(r); }},
         {31, [this](const Response &r) { GroupBoxNetSchKp->ShowScheme(r); }},
+        {32, [this](const Response &r) { Metrology->MeasureRead(r); }},
+        {33, [this](const Response &r) { CurrentOuts->StartCurrCycle(r); }},
+        {35, [this](const Response &r) { CurrentOuts->RefreshCurrLimits(r); }},
+        {36, [this](const Response &r) { CurrentOuts->CurrWriteConfirmed(r); }},
+        {40, [this](const Response &r) { Metrology->CalibCmdWritten(r); }},
     };
     for (const auto &[tag, handler] : table)
         link_.setHandler(tag, handler);
@@ -294,6 +321,7 @@ void MainWindow::FormCreate()
     ApdStatusLight2->hide();
     TS_Tavro->ApdStatusLight3->setLit(false);
     link_.WritePending = false;
+    services_.enableCalibControls(true);
     TimerChanInfo->start();
     TimerClock->start();
 }
@@ -323,7 +351,7 @@ void MainWindow::PageControl1Change()
         break;
     }
     if (link_.NetActive)
-        StopSetNet();
+        Metrology->BitBtnSetNetClick();
     if (!TS_Tavro->Edit1->isEnabled())
         TS_Tavro->StopPolling();
     PageControlSetAllParamChange();
@@ -332,9 +360,9 @@ void MainWindow::PageControl1Change()
 void MainWindow::PageControlSetAllParamChange()
 {
     if (link_.NetActive)
-        StopSetNet();
+        Metrology->BitBtnSetNetClick();
     if (link_.CurrActive)
-        StopCurrentOutputCycle();
+        CurrentOuts->sBitBtnSetCurrClick();
     GroupBoxNetSchKp->ApplyCurrentMethodRule();
 }
 
@@ -342,31 +370,6 @@ void MainWindow::ShowStatus(const QString &text)
 {
     StatusPanel1->setText(text);
     TimerMess->start();
-}
-
-void MainWindow::StopSetNet()
-{
-    TStuning->PageControl2or3Elem->hide();
-    link_.StopNetCycle();
-    GroupBoxNetSchKp->EnableSchKp(true);
-    ApdStatusLight1->hide();
-    sProgressBarSchKp->hide();
-    BitBtnExit->setEnabled(true);
-}
-
-void MainWindow::StopCurrentOutputCycle()
-{
-    link_.TimerSetAuto->stop();
-    link_.CurrActive = false;
-    link_.StepRetry = 0;
-    ApdStatusLight2->hide();
-    BitBtnExit->setEnabled(true);
-    // The outputs leave their adjustment mode: 0 to the mode register.
-    TInquiry mode = link_.InqCurrMode;
-    mode.Addr = std::uint16_t(StrToIntDef(TStuning->Edit2->text(), 1));
-    mode.Reg = 766;
-    mode.Value = 0;
-    link_.SendInquiryWrite06(mode);
 }
 
 void MainWindow::LoadSkin()
@@ -486,8 +489,8 @@ void MainWindow::flushFailedOnChannelPage()
 
 void MainWindow::runnerGaveUp()
 {
-    StopSetNet();
-    StopCurrentOutputCycle();
+    Metrology->StopSetNet();
+    CurrentOuts->StopSetCurr(); // sends 0 to the output mode whether the cycle runs or not
 }
 
 void MainWindow::runnerSent(bool write)

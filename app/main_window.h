@@ -22,6 +22,8 @@ class StatusLamp;
 class MainParamsSheet;
 class SchemeRatiosArea;
 class DisplaySheet;
+class CurrentOutputsSheet;
+class MetrologyPanel;
 
 // What the window runs on: the serial line, timers, clock, message boxes and the settings file.
 // The program hands in the real ones, tests hand in doubles.
@@ -47,8 +49,6 @@ public:
     void PageControl1Change();
     void PageControlSetAllParamChange();
     void ShowStatus(const QString &text);
-    void StopSetNet();
-    void StopCurrentOutputCycle();
     void LoadSkin();
     void SetSkin(const QString &name);
     void sBitBtn1Click();
@@ -73,6 +73,8 @@ public:
     MainParamsSheet *MainParams; // on TSSetParam
     DisplaySheet *Display;             // on sTabSetInd
     SchemeRatiosArea *GroupBoxNetSchKp; // the upper area of TSSetMetrol
+    MetrologyPanel *Metrology;          // the metrology cycle below it, with the entry dialog Form2
+    CurrentOutputsSheet *CurrentOuts;   // on TSSetCurrent
     // Setpoint channels: 0..2 the external indicator's, 3..5 the built-in display's lines.
     std::array<UstChannel, 6> UstChannels{};
     StatusLamp *ApdStatusLight1;

@@ -37,10 +37,15 @@ int StrToIntDef(const QString &text, int fallback)
 double StrToFloat(const QString &text)
 {
     const QString t = text.trimmed();
+    // Group separators are refused: in an English locale "19,950" must not read as 19950.
+    QLocale locale;
+    locale.setNumberOptions(QLocale::RejectGroupSeparator);
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    double v = QLocale().toDouble(t, &ok);
+    double v = locale.toDouble(t, &ok);
     if (!ok)
-        v = QLocale::c().toDouble(t, &ok);
+        v = c.toDouble(t, &ok);
     if (!ok)
         throw ConversionError(QStringLiteral("'%1' — не число").arg(text));
     return v;

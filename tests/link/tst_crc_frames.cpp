@@ -1,5 +1,6 @@
 // Frames, CRC-16 and register encodings. Expected bytes were worked out apart from the code under
 // test (a bit-by-bit CRC in Python) and are pasted here as wire bytes.
+#include "conversion.h"
 #include "crc16.h"
 #include "encoding.h"
 #include "frames.h"
@@ -61,6 +62,40 @@ Q_DECLARE_METATYPE(Form)
 class TestCrcFrames : public QObject {
     Q_OBJECT
 private slots:
+    void typedNumbers_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("converts");
+        QTest::addColumn<double>("value");
+        QTest::newRow("point, English") << "en_US" << "19.95" << true << 19.95;
+        QTest::newRow("comma is no group separator, English") << "en_US" << "19,950" << false << 0.0;
+        QTest::newRow("grouped thousands refused") << "en_US" << "1,234.5" << false << 0.0;
+        QTest::newRow("comma, Russian") << "ru_RU" << "19,95" << true << 19.95;
+        QTest::newRow("point accepted in Russian too") << "ru_RU" << " 19.95 " << true << 19.95;
+        QTest::newRow("letters") << "ru_RU" << "12a" << false << 0.0;
+        QTest::newRow("empty") << "ru_RU" << "" << false << 0.0;
+        QTest::newRow("negative") << "de_DE" << "-0,5" << true << -0.5;
+    }
+    void typedNumbers()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, text);
+        QFETCH(bool, converts);
+        QFETCH(double, value);
+        const QLocale previous;
+        QLocale::setDefault(QLocale(locale));
+        try {
+            const double got = StrToFloat(text);
+            QVERIFY2(converts, qPrintable(text));
+            QCOMPARE(got, value);
+        } catch (const ConversionError &e) {
+            QVERIFY2(!converts, e.what());
+            QVERIFY(e.text().contains(QStringLiteral("'") + text + QStringLiteral("'")));
+        }
+        QLocale::setDefault(previous);
+    }
+
     void crcOfKnownInputs_data()
     {
         QTest::addColumn<QByteArray>("input");
