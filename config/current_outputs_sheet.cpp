@@ -483,9 +483,11 @@ void CurrentOutputsSheet::sBitBtnEnterCurr1Click(int output)
     if (output < 0 || output >= kOutputs)
         return;
     const QString text = measuredEdits()[output]->text();
-    // An empty field has no value to send; the instrument keeps what it has.
-    if (text.trimmed().isEmpty())
+    // An empty field has no value to send: say so, and the instrument keeps what it has.
+    if (text.trimmed().isEmpty()) {
+        services_.messages.show(QStringLiteral("Информация не задана"));
         return;
+    }
     const float value = float(tavro::StrToFloat(text));
     const int limit = sRadioGroupHwCurr->itemIndex();
     tavro::Link &link = services_.link;

@@ -379,8 +379,9 @@ private slots:
                                                  << false;
         QTest::newRow("not a number") << up << 0 << "abc" << "C" << false << QByteArray() << true;
         QTest::newRow("two points") << up << 1 << "1.2.3" << "C" << false << QByteArray() << true;
-        QTest::newRow("empty") << up << 2 << "" << "C" << false << QByteArray() << false;
-        QTest::newRow("blanks") << up << 2 << "   " << "C" << false << QByteArray() << false;
+        // An empty field is reported ("Информация не задана") and nothing is sent.
+        QTest::newRow("empty") << up << 2 << "" << "C" << false << QByteArray() << true;
+        QTest::newRow("blanks") << up << 2 << "   " << "C" << false << QByteArray() << true;
     }
     void entersAMeasuredValue()
     {
