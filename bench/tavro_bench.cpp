@@ -5,6 +5,8 @@
 #include "display_sheet.h"
 #include "main_params_sheet.h"
 #include "measure_page.h"
+#include "metrology_panel.h"
+#include "settings_page.h"
 #include "scheme_ratios.h"
 #include "measured_values_panel.h"
 #include "port_resolver.h"
@@ -20,13 +22,16 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QComboBox>
+#include <QTabWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <sys/resource.h>
 
+#include <cmath>
 #include <cstdio>
+#include <vector>
 #include <functional>
 #include <memory>
 
@@ -243,6 +248,46 @@ bool measureStart(double &startMs, double &rssMb)
     return true;
 }
 
+// The metrology cycle polling once a second: processor time per poll, and how far the runner's
+// sends drift from their 1000 ms ticks over the run.
+struct MetrologyResult {
+    double cpuMsPerPoll = -1;
+    double driftPercent = -1;
+};
+
+MetrologyResult measureMetrologyCycle(int ticks)
+{
+    BenchWindow bench;
+    if (!bench.start(lineAt(9600)))
+        return {};
+    MainWindow &w = *bench.window;
+    w.PageControl1->setCurrentIndex(1);
+    w.TStuning->PageControlSetAllParam->setCurrentWidget(w.TStuning->TSSetMetrol);
+    QElapsedTimer wall;
+    QEventLoop loop;
+    std::vector<qint64> answers;
+    double cpu0 = 0;
+    w.link().setHandler(32, [&](const Response &r) {
+        w.Metrology->MeasureRead(r);
+        if (answers.empty())
+            cpu0 = cpuSeconds();
+        answers.push_back(wall.nsecsElapsed());
+        if (int(answers.size()) > ticks)
+            loop.quit();
+    });
+    QTimer::singleShot((ticks + 10) * 1000, &loop, &QEventLoop::quit);
+    wall.start();
+    w.Metrology->BitBtnSetNet->click();
+    loop.exec();
+    MetrologyResult r;
+    if (int(answers.size()) <= ticks)
+        return r;
+    r.cpuMsPerPoll = 1000.0 * (cpuSeconds() - cpu0) / ticks;
+    const double spanMs = double(answers.back() - answers.front()) / 1e6;
+    r.driftPercent = 100.0 * std::abs(spanMs - ticks * 1000.0) / (ticks * 1000.0);
+    return r;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -271,6 +316,11 @@ int main(int argc, char **argv)
     line("polls / wire limit at 38400 baud", fast.ratio, "", ">=", 0.95);
     line("main-parameter chain / bound", measureMainParameterChain(9600), "", "<=", 1.05);
     line("seven-step write / bound", measureSchemeWrite(9600), "", "<=", 1.05);
+    const int ticks = qEnvironmentVariableIntValue("TAVRO_BENCH_TICKS") > 0 ? qEnvironmentVariableIntValue("TAVRO_BENCH_TICKS")
+                                                                             : 60;
+    const MetrologyResult metrology = measureMetrologyCycle(ticks);
+    line("CPU per metrology poll", metrology.cpuMsPerPoll, "ms", "<=", 1);
+    line("runner drift over the ticks", metrology.driftPercent, "%", "<=", 5);
     std::printf("worse polling ratio %.3f\n", std::min(slow.ratio, fast.ratio));
     return 0;
 }

@@ -101,6 +101,8 @@ bool Link::transmit(std::size_t length, std::uint16_t answerLength)
     WaitLen = answerLength;
     TimerWaitAnsw->start();
     WaitAnsw = true;
+    // Wake for the first five bytes: an exception answer is complete by then.
+    port_.setReadThreshold(std::min<int>(WaitLen, kExceptionAnswerLength));
     return true;
 }
 
@@ -166,6 +168,7 @@ bool Link::SendFrame(std::uint8_t tag, const std::uint8_t *frame, int length, st
 
 bool Link::FlushPort()
 {
+    port_.setReadThreshold(ChanListening ? kChannelWindow : 1);
     try {
         port_.clearInput();
     } catch (const PortError &) {
@@ -232,8 +235,18 @@ void Link::ComPortTriggerAvail(int count)
         if (port_.peek(head, 2) == 2 && head[1] >= 0x80)
             WaitLen = kExceptionAnswerLength;
     }
-    if (!WaitAnsw || port_.bytesAvailable() < WaitLen)
-        return; // the rest comes with a later event
+    if (!WaitAnsw || port_.bytesAvailable() < WaitLen) {
+        // The rest comes with a later event, which need not come before the answer's last byte:
+        // five bytes for an exception, WaitLen otherwise, five while the function code is unseen.
+        if (WaitAnsw) {
+            const int have = port_.bytesAvailable();
+            std::uint8_t head[2] = {0, 0};
+            const bool known = port_.peek(head, 2) == 2;
+            const int whole = !known || head[1] >= 0x80 ? kExceptionAnswerLength : WaitLen;
+            port_.setReadThreshold(std::max(whole - have, 1));
+        }
+        return;
+    }
 
     observer_->answerComplete();
     // Never past the buffer: whatever does not fit is dropped by the flush at the end.
@@ -287,8 +300,10 @@ void Link::ComPortTriggerAvail(int count)
 
 void Link::channelBranch(int count)
 {
-    if (port_.bytesAvailable() < kChannelWindow)
+    if (port_.bytesAvailable() < kChannelWindow) {
+        port_.setReadThreshold(kChannelWindow - port_.bytesAvailable());
         return;
+    }
     const int wanted = std::clamp(count, 0, int(RxBuf.size()));
     std::size_t received = 0;
     try {
@@ -312,6 +327,7 @@ void Link::channelBranch(int count)
         port_.clearInput();
     } catch (const PortError &) {
     }
+    port_.setReadThreshold(kChannelWindow);
     observer_->channelFrame(good ? ChannelFrame.data() : nullptr);
 }
 

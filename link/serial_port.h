@@ -38,6 +38,10 @@ public:
     virtual void write(const std::uint8_t *bytes, int length) = 0;
     virtual int read(std::uint8_t *into, int max) = 0;
 
+    // bytesArrived may wait until this many bytes are waiting (1: every byte). Saves waking the
+    // program for every piece of an answer whose length is known; ports that cannot do it ignore it.
+    virtual void setReadThreshold(int bytes) { (void)bytes; }
+
     virtual int bytesAvailable() const = 0;
     virtual int peek(std::uint8_t *into, int max) const = 0;
 

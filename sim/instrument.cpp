@@ -4,9 +4,11 @@
 #include "encoding.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <optional>
 #include <sstream>
 
 namespace tavro::sim {
@@ -31,9 +33,64 @@ constexpr std::uint16_t kSchemeAddr = 528;
 constexpr std::uint16_t kVariantAddr = 530;
 constexpr std::uint16_t kPort2ModeAddr = 540;
 constexpr std::uint16_t kPort2SpeedAddr = 542;
+constexpr std::uint16_t kLimitMirrorAddr = 532;
+constexpr std::uint16_t kVariantMirrorAddr = 534;
 constexpr std::uint16_t kPhaseBMethodAddr = 546;
+constexpr std::uint16_t kPowerUpAddr = 640;
+constexpr std::uint16_t kPowerDownAddr = 641;
+constexpr std::uint16_t kOutputUpAddr = 642;
+constexpr std::uint16_t kOutputDownAddr = 643;
+constexpr std::uint16_t kOutputLimitAddr = 766;
+constexpr std::uint16_t kStoreAddr = 767;
+
+constexpr std::uint32_t kCalibReferencesEnd = Instrument::kCalibReferences + 4 * Calibration::kSlots;
+constexpr std::uint32_t kOutputValuesEnd =
+    Instrument::kOutputValues + 12 * Calibration::kLimits;
+
+// What each measured value a reference slot calibrates is, in the order of the slots.
+constexpr std::array<std::size_t, Calibration::kSlots> kSlotMeasured = {
+    kUa, kUb, kUc, kUab, kUbc, kMeasuredCount, kIa, kIb, kIc};
+
+// Phase codes 0..2 nudge the active power of phase A, B, C by a fine step, 3..5 by a coarse one.
+constexpr double kFinePowerStep = 0.001;
+constexpr double kCoarsePowerStep = 0.01;
+
+struct OutputStep {
+    std::size_t limit;
+    std::size_t output;
+    double milliamps;
+};
+
+// Step codes: output 0..2 at the middle limit by x1, output + 3 at the upper limit by x1,
+// output + 10 and output + 20 at the middle limit by x10 and x100.
+std::optional<OutputStep> DecodeOutputStep(std::uint16_t code)
+{
+    constexpr double unit = 0.001;
+    if (code <= 2)
+        return OutputStep{1, code, unit};
+    if (code <= 5)
+        return OutputStep{0, std::size_t(code - 3), unit};
+    if (code >= 10 && code <= 12)
+        return OutputStep{1, std::size_t(code - 10), 10 * unit};
+    if (code >= 20 && code <= 22)
+        return OutputStep{1, std::size_t(code - 20), 100 * unit};
+    return std::nullopt;
+}
+
+// The current an output is meant to drive at a limit, in mA, for the hardware variant.
+double OutputNominal(std::uint16_t variant, std::size_t limit)
+{
+    constexpr double bipolar[] = {5.0, 0.0, -5.0};
+    constexpr double loop[] = {20.0, 12.0, 4.0};
+    return variant == 0 ? bipolar[limit] : loop[limit];
+}
 
 std::uint16_t be16(const std::uint8_t *p) { return std::uint16_t(p[0] << 8 | p[1]); }
+
+float beFloat(const std::uint8_t *p)
+{
+    return std::bit_cast<float>(std::uint32_t(be16(p)) << 16 | be16(p + 2));
+}
 
 void put16(Bytes &out, std::uint16_t v)
 {
@@ -59,6 +116,11 @@ std::uint16_t floatWord(float v, int half)
 
 MeasuredValues MeasuredAt(double t)
 {
+    return MeasuredAt(t, Calibration{});
+}
+
+MeasuredValues MeasuredAt(double t, const Calibration &calibration)
+{
     using std::numbers::pi;
     constexpr double deg = pi / 180.0;
     const double w = 2.0 * pi * t;
@@ -67,18 +129,19 @@ MeasuredValues MeasuredAt(double t)
     const double baseU[3] = {230.2, 229.7, 230.5};
     const double baseI[3] = {5.02, 4.95, 5.08};
     const double basePhi[3] = {25.8, 24.6, 26.9};
+    const auto &gain = calibration.gain;
 
     MeasuredValues v{};
     std::complex<double> u[3], i[3];
     double sumP = 0, sumQ = 0, sumS = 0;
     for (int k = 0; k < 3; ++k) {
-        const double um = baseU[k] * (1.0 + 0.003 * std::sin(w / 40.0 + 2.1 * k));
-        const double im = baseI[k] * (1.0 + 0.004 * std::sin(w / 55.0 + 1.3 * k + 0.5));
+        const double um = gain[kSlotUa + k] * baseU[k] * (1.0 + 0.003 * std::sin(w / 40.0 + 2.1 * k));
+        const double im = gain[kSlotIa + k] * baseI[k] * (1.0 + 0.004 * std::sin(w / 55.0 + 1.3 * k + 0.5));
         const double phi = (basePhi[k] + 0.2 * std::sin(w / 70.0 + k)) * deg;
         const double theta = -120.0 * k * deg + (k == 0 ? 0.0 : 0.15 * deg * std::sin(w / 45.0 + k));
         u[k] = std::polar(um, theta);
         i[k] = std::polar(im, theta - phi);
-        const double p = um * im * std::cos(phi);
+        const double p = calibration.powerTrim[k] * um * im * std::cos(phi);
         const double q = um * im * std::sin(phi);
         const double s = um * im;
         v[kUa + k] = float(um);
@@ -91,9 +154,13 @@ MeasuredValues MeasuredAt(double t)
         sumQ += q;
         sumS += s;
     }
-    const double uab = std::abs(u[0] - u[1]);
-    const double ubc = std::abs(u[1] - u[2]);
-    const double uca = std::abs(u[2] - u[0]);
+    // Line voltages are measured between the phases and calibrated on their own; the third one
+    // closes the triangle of the other two.
+    const std::complex<double> ab = gain[kSlotUab] * (u[0] - u[1]);
+    const std::complex<double> bc = gain[kSlotUbc] * (u[1] - u[2]);
+    const double uab = std::abs(ab);
+    const double ubc = std::abs(bc);
+    const double uca = std::abs(ab + bc);
     v[kUab] = float(uab);
     v[kUbc] = float(ubc);
     v[kUca] = float(uca);
@@ -126,6 +193,8 @@ Instrument::Instrument(const InstrumentConfig &config)
     for (std::uint16_t a = 526; a <= 538; a += 2)
         add(a, 0);
     add(kVariantAddr, 1);
+    add(kLimitMirrorAddr, 0, false);
+    add(kVariantMirrorAddr, 0, false);
     // Instruments with a program version byte of at most 199 have no second Modbus port settings.
     if ((config.version & 0xFF) > 199) {
         add(kPort2ModeAddr, 1);
@@ -144,6 +213,18 @@ Instrument::Instrument(const InstrumentConfig &config)
     addFloat(kTransformers + 12, 5.0f);
     for (std::uint16_t a = kSetpoints; a < kSetpoints + 12; a += 2)
         add(a, 0);
+    mirrorWords();
+}
+
+void Instrument::mirrorWords()
+{
+    parameters_[kVariantMirrorAddr].value = parameters_[kVariantAddr].value;
+    parameters_[kLimitMirrorAddr].value = parameters_[kOutputLimitAddr].value;
+}
+
+double Instrument::outputCurrent(std::size_t limit, std::size_t output) const
+{
+    return OutputNominal(parameters_.at(kVariantAddr).value, limit) + calibration_.outputOffset[limit][output];
 }
 
 void Instrument::addFloat(std::uint16_t address, float value)
@@ -159,6 +240,13 @@ std::uint32_t Instrument::port1Speed() const
 
 bool Instrument::word(std::uint16_t address, std::uint16_t &value) const
 {
+    if (address >= kOutputValues && address < kOutputValuesEnd) {
+        if (address % 2 != 0)
+            return false;
+        const std::size_t offset = address - kOutputValues;
+        value = floatWord(float(outputCurrent(offset / 12, offset % 12 / 4)), int(offset % 4 / 2));
+        return true;
+    }
     const auto it = parameters_.find(address);
     if (it == parameters_.end())
         return false;
@@ -176,7 +264,7 @@ Answer Instrument::handle(const std::uint8_t *frame, std::size_t length, const M
     if (function == 0x06 && length == 8)
         return write06(frame);
     if (function == 0x10 && length >= 9)
-        return write16(frame, length);
+        return write16(frame, length, moment);
     if (function == 0x14 && length == 11)
         return read20(frame, moment);
     if (function == 0x03 || function == 0x06 || function == 0x10 || function == 0x14)
@@ -208,7 +296,7 @@ Answer Instrument::read03(const std::uint8_t *frame, const Moment &moment)
     for (std::uint32_t a = start; a < end; a += 2) {
         if (a < kMeasuredEnd && a % 2 == 0) {
             if (!measuredTaken) {
-                measured = MeasuredAt(moment.uptime);
+                measured = MeasuredAt(moment.uptime, calibration_);
                 measuredTaken = true;
             }
             put16(out, floatWord(measured[a / 4], int(a % 4 / 2)));
@@ -235,7 +323,29 @@ std::uint8_t Instrument::checkWrite(std::uint16_t address, std::uint16_t value) 
         return value < kSpeeds.size() ? 0 : kBadSetting;
     case kPort2ModeAddr:
     case kSchemeAddr:
+    case kVariantAddr:
         return value <= 1 ? 0 : kBadSetting;
+    case kOutputLimitAddr:
+        return value <= 3 ? 0 : kBadSetting;
+    case kStoreAddr:
+        return value == 0 ? 0 : kBadSetting;
+    case kPowerUpAddr:
+    case kPowerDownAddr: {
+        if (value > 5)
+            return kBadSetting;
+        const double step = value < 3 ? kFinePowerStep : kCoarsePowerStep;
+        const double trim = calibration_.powerTrim[value % 3] + (address == kPowerUpAddr ? step : -step);
+        return Calibration::trimAllowed(trim) ? 0 : kBadSetting;
+    }
+    case kOutputUpAddr:
+    case kOutputDownAddr: {
+        const auto step = DecodeOutputStep(value);
+        if (!step)
+            return kBadSetting;
+        const double offset = calibration_.outputOffset[step->limit][step->output]
+                              + (address == kOutputUpAddr ? step->milliamps : -step->milliamps);
+        return Calibration::offsetAllowed(offset) ? 0 : kBadSetting;
+    }
     default:
         return 0;
     }
@@ -258,10 +368,27 @@ void Instrument::store(std::uint16_t address, std::uint16_t value)
         // anything else three-wire.
         value = value == 1 ? 0 : 1;
         break;
+    case kPowerUpAddr:
+    case kPowerDownAddr: {
+        const double step = value < 3 ? kFinePowerStep : kCoarsePowerStep;
+        calibration_.powerTrim[value % 3] += address == kPowerUpAddr ? step : -step;
+        break;
+    }
+    case kOutputUpAddr:
+    case kOutputDownAddr: {
+        const auto step = DecodeOutputStep(value);
+        calibration_.outputOffset[step->limit][step->output] +=
+            address == kOutputUpAddr ? step->milliamps : -step->milliamps;
+        break;
+    }
+    case kStoreAddr:
+        storedCalibration_ = calibration_;
+        break;
     default:
         break;
     }
     parameters_[address].value = value;
+    mirrorWords();
 }
 
 Answer Instrument::write06(const std::uint8_t *frame)
@@ -277,7 +404,7 @@ Answer Instrument::write06(const std::uint8_t *frame)
     return finish(std::move(echo));
 }
 
-Answer Instrument::write16(const std::uint8_t *frame, std::size_t length)
+Answer Instrument::write16(const std::uint8_t *frame, std::size_t length, const Moment &moment)
 {
     const std::uint16_t start = be16(frame + 2);
     const std::uint16_t count = be16(frame + 4);
@@ -301,6 +428,11 @@ Answer Instrument::write16(const std::uint8_t *frame, std::size_t length)
     }
     if (const auto code = forcedException(start, std::uint32_t(start) + valueBytes))
         return exception(0x10, code);
+    if ((start >= kCalibReferences && start < kCalibReferencesEnd) || (start >= kOutputValues && start < kOutputValuesEnd)) {
+        if (valueBytes != 4)
+            return exception(0x10, kIllegalValue);
+        return writeCalibrationSingle(frame, moment);
+    }
     // The device number is written high part first but read back with the low part first.
     if (start == kDeviceNumberLowAddr && writes.size() == 2)
         std::swap(writes[0].second, writes[1].second);
@@ -311,6 +443,36 @@ Answer Instrument::write16(const std::uint8_t *frame, std::size_t length)
         store(address, value);
     Bytes out(frame, frame + 6);
     return finish(std::move(out));
+}
+
+Answer Instrument::writeCalibrationSingle(const std::uint8_t *frame, const Moment &moment)
+{
+    const std::uint16_t address = be16(frame + 2);
+    const float value = beFloat(frame + 7);
+    if (address % 4 != 0)
+        return exception(0x10, kIllegalAddress);
+    if (address >= kOutputValues) {
+        const std::size_t limit = (address - kOutputValues) / 12;
+        const std::size_t output = (address - kOutputValues) % 12 / 4;
+        // The measured current tells the instrument how far its output is off the limit.
+        const double offset = value - OutputNominal(parameters_.at(kVariantAddr).value, limit);
+        if (!std::isfinite(value) || !Calibration::offsetAllowed(offset))
+            return exception(0x10, kBadSetting);
+        calibration_.outputOffset[limit][output] = offset;
+    } else {
+        const std::size_t slot = (address - kCalibReferences) / 4;
+        if (slot == kSlotUnused)
+            return exception(0x10, kIllegalAddress);
+        // The gain that makes the channel read the reference at the value applied now.
+        const double present = MeasuredAt(moment.uptime, calibration_)[kSlotMeasured[slot]];
+        if (!std::isfinite(value) || std::abs(present) < 1e-3)
+            return exception(0x10, kBadSetting);
+        const double gain = calibration_.gain[slot] * value / present;
+        if (!Calibration::gainAllowed(gain))
+            return exception(0x10, kBadSetting);
+        calibration_.gain[slot] = gain;
+    }
+    return finish(Bytes(frame, frame + 6));
 }
 
 Answer Instrument::read20(const std::uint8_t *frame, const Moment &moment)
@@ -341,7 +503,7 @@ Answer Instrument::read20(const std::uint8_t *frame, const Moment &moment)
         const std::time_t stamp = newest - std::time_t(r) * interval;
         // Mean power over the interval, in kW and kvar, taken from the middle of the interval.
         const double age = double(moment.wall - stamp) + interval / 2.0;
-        const auto values = MeasuredAt(moment.uptime - age);
+        const auto values = MeasuredAt(moment.uptime - age, calibration_);
         putFloat(out, values[kP] / 1000.0f);
         putFloat(out, 0.0f);
         putFloat(out, values[kQ] / 1000.0f);
@@ -360,7 +522,7 @@ std::string Instrument::SaveState() const
     for (const auto &[address, parameter] : parameters_)
         if (parameter.writable)
             out += std::to_string(address) + ' ' + std::to_string(parameter.value) + '\n';
-    return out;
+    return out + storedCalibration_.ToLines();
 }
 
 std::size_t Instrument::RestoreState(const std::string &text)
@@ -369,6 +531,10 @@ std::size_t Instrument::RestoreState(const std::string &text)
     std::string line;
     std::size_t taken = 0;
     while (std::getline(lines, line)) {
+        if (storedCalibration_.TakeLine(line)) {
+            ++taken;
+            continue;
+        }
         std::istringstream fields(line);
         unsigned long address = 0, value = 0;
         if (!(fields >> address >> value) || address > 0xFFFF || value > 0xFFFF)
@@ -384,9 +550,14 @@ std::size_t Instrument::RestoreState(const std::string &text)
         if ((address == kPort1SpeedAddr || address == kPort2SpeedAddr)
             && std::find(kSpeeds.begin(), kSpeeds.end(), value) == kSpeeds.end())
             continue;
+        if ((address == kVariantAddr && value > 1) || (address == kOutputLimitAddr && value > 3))
+            continue;
         it->second.value = std::uint16_t(value);
         ++taken;
     }
+    mirrorWords();
+    // A restart works with what was stored; changes made since the last store are gone.
+    calibration_ = storedCalibration_;
     return taken;
 }
 

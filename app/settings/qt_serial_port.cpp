@@ -2,6 +2,8 @@
 
 #include "port_resolver.h"
 
+#include <termios.h>
+
 #include <algorithm>
 
 namespace tavro {
@@ -69,6 +71,7 @@ void QtSerialPort::applyToOpenPort()
     // A format the device refuses leaves it closed; the next use reopens and reports it.
     if (serial_->isOpen() && !applyFormat())
         serial_->close();
+    threshold_ = 1; // a new format is applied with QSerialPort's own VMIN 0
 }
 
 void QtSerialPort::fail(const QString &what)
@@ -90,8 +93,25 @@ void QtSerialPort::ensureOpen()
     serial_->setPortName(device);
     if (!serial_->open(QIODevice::ReadWrite))
         fail(QStringLiteral("не открывается"));
+    threshold_ = 1; // QSerialPort opens with VMIN 0: every byte is reported
     if (!applyFormat())
         fail(QStringLiteral("формат не принят"));
+}
+
+void QtSerialPort::setReadThreshold(int bytes)
+{
+    // The terminal driver's VMIN with VTIME 0: poll() reports the line readable only once that
+    // many bytes are in, so the pieces of an answer do not each wake the program.
+    bytes = std::clamp(bytes, 1, 255);
+    if (!serial_->isOpen() || bytes == threshold_)
+        return;
+    termios tio{};
+    if (tcgetattr(int(serial_->handle()), &tio) != 0)
+        return;
+    tio.c_cc[VMIN] = cc_t(bytes);
+    tio.c_cc[VTIME] = 0;
+    if (tcsetattr(int(serial_->handle()), TCSANOW, &tio) == 0)
+        threshold_ = bytes;
 }
 
 void QtSerialPort::onError(QSerialPort::SerialPortError error)

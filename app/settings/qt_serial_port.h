@@ -31,6 +31,7 @@ public:
     void write(const std::uint8_t *bytes, int length) override;
     int read(std::uint8_t *into, int max) override;
 
+    void setReadThreshold(int bytes) override;
     int bytesAvailable() const override;
     int peek(std::uint8_t *into, int max) const override;
 
@@ -53,6 +54,7 @@ private:
     Parity parity_ = Parity::None;
     int dataBits_ = 8;
     int stopBits_ = 1;
+    int threshold_ = 1; // applied to the device while open
 };
 
 } // namespace tavro

@@ -543,6 +543,29 @@ private slots:
         QCOMPARE(int(link().CntErrCRC), 1);
     }
 
+    void wakesOnlyWhenAnAnswerCanBeComplete_data()
+    {
+        QTest::addColumn<QByteArray>("piece");
+        QTest::addColumn<int>("threshold");
+        QTest::newRow("nothing yet: five bytes make an exception") << QByteArray() << 5;
+        QTest::newRow("one byte: still five") << hexBytes("01") << 4;
+        QTest::newRow("a read answer: the rest of it") << hexBytes("01037c") << 126;
+        QTest::newRow("an exception: the rest of five") << hexBytes("0183") << 3;
+    }
+    void wakesOnlyWhenAnAnswerCanBeComplete()
+    {
+        QFETCH(QByteArray, piece);
+        QFETCH(int, threshold);
+        QVERIFY(link().SendInquiry(measuredRead(0)));
+        if (!piece.isEmpty())
+            rig->port.receive(piece);
+        QCOMPARE(rig->port.readThreshold, threshold);
+        rig->port.receive(piece.startsWith(hexBytes("0183")) ? withCrc(hexBytes("018302")).mid(2)
+                                                            : measuredAnswer().mid(int(piece.size())));
+        QVERIFY(!link().WaitAnsw);
+        QCOMPARE(rig->port.readThreshold, 1); // idle again: every byte is seen
+    }
+
     void readFailureNeverReplaysThePreviousAnswer()
     {
         QVERIFY(link().SendInquiry(measuredRead(0)));

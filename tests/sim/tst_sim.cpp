@@ -112,6 +112,28 @@ QList<float> answerFloats(const QByteArray &answer)
     return values;
 }
 
+bool nearRelative(double a, double b, double tolerance)
+{
+    return std::abs(a - b) <= tolerance * std::max(std::abs(a), std::abs(b));
+}
+
+QList<float> measuredAt(Instrument &instrument, double uptime)
+{
+    return answerFloats(ask(instrument, read03(1, 0, 62), uptime));
+}
+
+// The current output value as read back from 1920 + 12 x limit + 4 x output.
+float outputValue(Instrument &instrument, int limit, int output)
+{
+    const QList<float> v = answerFloats(ask(instrument, read03(1, 1920 + 12 * limit + 4 * output, 2)));
+    return v.isEmpty() ? std::nanf("") : v[0];
+}
+
+int exceptionCode(const QByteArray &answer)
+{
+    return answer.size() == 5 && (quint8(answer[1]) & 0x80) ? quint8(answer[2]) : 0;
+}
+
 InstrumentConfig configWithVersion(int version)
 {
     InstrumentConfig config;
@@ -198,10 +220,11 @@ private slots:
         QTest::addColumn<int>("version");
         QTest::addColumn<int>("count");
         QTest::addColumn<QList<int>>("words"); // empty: exception 2
+        // 534 repeats the output variant of 530; 532 the output limit, none at first.
         QTest::newRow("17 words") << 238 << 17
-                                  << QList<int>{238, 31, 1, 2, 3456, 12, 9600, 0, 0, 1, 0, 0, 0, 0, 1, 9600, 0};
+                                  << QList<int>{238, 31, 1, 2, 3456, 12, 9600, 0, 0, 1, 0, 1, 0, 0, 1, 9600, 0};
         QTest::newRow("version 200") << 200 << 17
-                                     << QList<int>{200, 31, 1, 2, 3456, 12, 9600, 0, 0, 1, 0, 0, 0, 0, 1, 9600, 0};
+                                     << QList<int>{200, 31, 1, 2, 3456, 12, 9600, 0, 0, 1, 0, 1, 0, 0, 1, 9600, 0};
         QTest::newRow("10 words") << 199 << 10 << QList<int>{199, 31, 1, 2, 3456, 12, 9600, 0, 0, 1};
         QTest::newRow("old version has no port 2") << 199 << 17 << QList<int>{};
         QTest::newRow("only the low byte counts") << 0x012C << 17 << QList<int>{};
@@ -398,6 +421,314 @@ private slots:
         QCOMPARE(ask(after, read03(9, 512, 17)), ask(before, read03(9, 512, 17)));
         QCOMPARE(ask(after, read03(9, 2816, 6)), ask(before, read03(9, 2816, 6)));
         QCOMPARE(ask(after, read03(9, 2048, 8)), ask(before, read03(9, 2048, 8)));
+    }
+
+    void referenceCalibratesItsChannel_data()
+    {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("calibrated"); // the measured value the slot calibrates
+        QTest::addColumn<float>("reference");
+        QTest::addColumn<QList<int>>("following"); // values that scale with it
+        QTest::addColumn<QList<int>>("untouched");
+        QTest::newRow("Ua") << 0 << int(kUa) << 231.5f << QList<int>{kPa, kQa, kSa} << QList<int>{kUb, kIa, kKpa};
+        QTest::newRow("Ub") << 1 << int(kUb) << 228.0f << QList<int>{kPb, kQb, kSb} << QList<int>{kUa, kIb};
+        QTest::newRow("Uc") << 2 << int(kUc) << 230.0f << QList<int>{kPc, kQc, kSc} << QList<int>{kUa, kIc};
+        QTest::newRow("Uab") << 3 << int(kUab) << 400.0f << QList<int>{} << QList<int>{kUa, kUbc, kPa, kP};
+        QTest::newRow("Ubc") << 4 << int(kUbc) << 395.0f << QList<int>{} << QList<int>{kUb, kUab, kP};
+        QTest::newRow("Ia") << 6 << int(kIa) << 5.0f << QList<int>{kPa, kQa, kSa} << QList<int>{kUa, kIb, kKpa};
+        QTest::newRow("Ib") << 7 << int(kIb) << 4.5f << QList<int>{kPb, kQb, kSb} << QList<int>{kIa, kUb};
+        QTest::newRow("Ic") << 8 << int(kIc) << 5.5f << QList<int>{kPc, kQc, kSc} << QList<int>{kIa, kUc};
+    }
+    void referenceCalibratesItsChannel()
+    {
+        QFETCH(int, slot);
+        QFETCH(int, calibrated);
+        QFETCH(float, reference);
+        QFETCH(QList<int>, following);
+        QFETCH(QList<int>, untouched);
+        constexpr double at = 12.0, later = 47.5;
+        Instrument instrument{InstrumentConfig{}};
+        const QList<float> before = measuredAt(instrument, at);
+        const QByteArray request = write16Float(1, 1792 + 4 * slot, 2, reference);
+        QCOMPARE(ask(instrument, request, at), test::withCrc(test::bytes({0x01, 0x10, 0x07, 4 * slot, 0, 2})));
+
+        const QList<float> now = measuredAt(instrument, at);
+        QVERIFY2(nearRelative(now[calibrated], reference, 2e-7), qPrintable(QString::number(now[calibrated])));
+        const double gain = double(reference) / before[calibrated];
+        for (int k : following)
+            QVERIFY2(nearRelative(now[k], before[k] * gain, 1e-6), qPrintable(QString::number(k)));
+        for (int k : untouched)
+            QCOMPARE(now[k], before[k]);
+        QVERIFY(nearRelative(now[kP], now[kPa] + now[kPb] + now[kPc], 1e-6));
+        QVERIFY(nearRelative(now[kS], now[kSa] + now[kSb] + now[kSc], 1e-6));
+
+        // As the load drifts the channel keeps reading the drifted value times the same gain.
+        const auto raw = MeasuredAt(later);
+        const QList<float> drifted = measuredAt(instrument, later);
+        QVERIFY(raw[calibrated] != before[calibrated]);
+        QVERIFY2(nearRelative(drifted[calibrated], raw[calibrated] * gain, 1e-6),
+                 qPrintable(QString::number(drifted[calibrated])));
+    }
+
+    void secondReferenceStartsFromTheCalibratedValue()
+    {
+        Instrument instrument{InstrumentConfig{}};
+        QVERIFY(!ask(instrument, write16Float(1, 1792, 2, 240.0f), 3.0).isEmpty());
+        QVERIFY(!ask(instrument, write16Float(1, 1792, 2, 220.0f), 9.0).isEmpty());
+        QVERIFY(nearRelative(measuredAt(instrument, 9.0)[kUa], 220.0, 2e-7));
+        QVERIFY(nearRelative(instrument.calibration().gain[kSlotUa], 220.0 / MeasuredAt(9.0)[kUa], 1e-6));
+    }
+
+    void refusedReferenceChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("code");
+        QTest::newRow("not a number") << write16Float(1, 1792, 2, std::nanf("")) << 69;
+        QTest::newRow("infinite") << write16Float(1, 1816, 2, INFINITY) << 69;
+        QTest::newRow("zero") << write16Float(1, 1796, 2, 0.0f) << 69;
+        QTest::newRow("negative") << write16Float(1, 1820, 2, -5.0f) << 69;
+        QTest::newRow("ten times off") << write16Float(1, 1824, 2, 60.0f) << 69;
+        QTest::newRow("unused slot") << write16Float(1, 1812, 2, 230.0f) << 2;
+        QTest::newRow("inside a slot") << write16Float(1, 1794, 2, 230.0f) << 2;
+        QTest::newRow("two slots at once") << write16(1, 1792, {0x4366, 0, 0x4366, 0}) << 3;
+        QTest::newRow("function 6") << write06(1, 1792, 1) << 2;
+        QTest::newRow("read back") << read03(1, 1792, 2) << 2;
+    }
+    void refusedReferenceChangesNothing()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, code);
+        Instrument instrument{InstrumentConfig{}};
+        const QByteArray answer = ask(instrument, request, 5.0);
+        QCOMPARE(answer, test::withCrc(test::bytes({0x01, quint8(request[1]) | 0x80, code})));
+        QCOMPARE(instrument.calibration(), Calibration{});
+        QCOMPARE(ask(instrument, read03(1, 0, 62), 5.0), ask(instrument, read03(1, 0, 62), 5.0));
+        Instrument fresh{InstrumentConfig{}};
+        QCOMPARE(ask(instrument, read03(1, 0, 62), 5.0), ask(fresh, read03(1, 0, 62), 5.0));
+    }
+
+    void powerAdjustment_data()
+    {
+        QTest::addColumn<int>("reg");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("phase");
+        QTest::addColumn<double>("step");
+        QTest::newRow("A fine up") << 640 << 0 << 0 << 0.001;
+        QTest::newRow("B fine up") << 640 << 1 << 1 << 0.001;
+        QTest::newRow("C fine up") << 640 << 2 << 2 << 0.001;
+        QTest::newRow("A coarse up") << 640 << 3 << 0 << 0.01;
+        QTest::newRow("B coarse up") << 640 << 4 << 1 << 0.01;
+        QTest::newRow("C coarse up") << 640 << 5 << 2 << 0.01;
+        QTest::newRow("A fine down") << 641 << 0 << 0 << -0.001;
+        QTest::newRow("C coarse down") << 641 << 5 << 2 << -0.01;
+    }
+    void powerAdjustment()
+    {
+        QFETCH(int, reg);
+        QFETCH(int, code);
+        QFETCH(int, phase);
+        QFETCH(double, step);
+        Instrument instrument{InstrumentConfig{}};
+        const QList<float> before = measuredAt(instrument, 20.0);
+        const QByteArray request = write06(1, reg, code);
+        QCOMPARE(ask(instrument, request), request);
+        const QList<float> after = measuredAt(instrument, 20.0);
+        const int p = kPa + phase;
+        QVERIFY2(nearRelative(after[p], before[p] * (1.0 + step), 1e-6), qPrintable(QString::number(after[p])));
+        QVERIFY(nearRelative(after[kP] - before[kP], after[p] - before[p], 1e-3));
+        for (int k = 0; k < 3; ++k) {
+            if (k != phase)
+                QCOMPARE(after[kPa + k], before[kPa + k]);
+            QCOMPARE(after[kQa + k], before[kQa + k]);
+            QCOMPARE(after[kUa + k], before[kUa + k]);
+        }
+        // The opposite command undoes it.
+        QVERIFY(!ask(instrument, write06(1, reg == 640 ? 641 : 640, code)).isEmpty());
+        QVERIFY(nearRelative(measuredAt(instrument, 20.0)[p], before[p], 1e-6));
+    }
+
+    void powerAdjustmentLimits()
+    {
+        Instrument instrument{InstrumentConfig{}};
+        QCOMPARE(exceptionCode(ask(instrument, write06(1, 640, 6))), 69);
+        int accepted = 0;
+        for (int n = 0; n < 15; ++n)
+            if (exceptionCode(ask(instrument, write06(1, 641, 4))) == 0)
+                ++accepted;
+        QCOMPARE(accepted, 10); // down to 90 %, no further
+        QVERIFY(nearRelative(instrument.calibration().powerTrim[1], 0.9, 1e-9));
+    }
+
+    void storeDecidesWhatARestartKeeps_data()
+    {
+        QTest::addColumn<bool>("store");
+        QTest::addColumn<bool>("changeAfterStore");
+        QTest::newRow("stored") << true << false;
+        QTest::newRow("not stored") << false << false;
+        QTest::newRow("changed after the store") << true << true;
+    }
+    void storeDecidesWhatARestartKeeps()
+    {
+        QFETCH(bool, store);
+        QFETCH(bool, changeAfterStore);
+        Instrument before{InstrumentConfig{}};
+        QVERIFY(!ask(before, write16Float(1, 1792, 2, 233.0f), 4.0).isEmpty());
+        QVERIFY(!ask(before, write16Float(1, 1820, 2, 5.1f), 4.0).isEmpty());
+        QVERIFY(!ask(before, write16Float(1, 1808, 2, 401.0f), 4.0).isEmpty());
+        QVERIFY(!ask(before, write06(1, 640, 4)).isEmpty());
+        QVERIFY(!ask(before, write06(1, 642, 21)).isEmpty());
+        QVERIFY(!ask(before, write16Float(1, 1920 + 4, 2, 19.95f)).isEmpty());
+        const Calibration calibrated = before.calibration();
+        if (store)
+            QCOMPARE(ask(before, write06(1, 767, 0)), write06(1, 767, 0));
+        if (changeAfterStore)
+            QVERIFY(!ask(before, write16Float(1, 1816, 2, 4.8f), 4.0).isEmpty());
+        // Whatever was stored, the running instrument keeps working with all its changes.
+        QVERIFY(before.calibration() != Calibration{});
+
+        Instrument after{InstrumentConfig{}};
+        QVERIFY(after.RestoreState(before.SaveState()) > 0);
+        QCOMPARE(after.calibration(), store ? calibrated : Calibration{});
+        Instrument reference{InstrumentConfig{}};
+        if (store && !changeAfterStore) {
+            QCOMPARE(ask(after, read03(1, 0, 62), 30.0), ask(before, read03(1, 0, 62), 30.0));
+            QCOMPARE(outputValue(after, 0, 1), 19.95f);
+            QCOMPARE(outputValue(after, 1, 1), outputValue(before, 1, 1));
+        }
+        if (!store) {
+            QCOMPARE(ask(after, read03(1, 0, 62), 30.0), ask(reference, read03(1, 0, 62), 30.0));
+            QCOMPARE(outputValue(after, 0, 1), 20.0f);
+        }
+    }
+
+    void junkInTheStateFileIsSkipped()
+    {
+        Instrument before{InstrumentConfig{}};
+        QVERIFY(!ask(before, write16Float(1, 1800, 2, 229.0f), 2.0).isEmpty());
+        QVERIFY(!ask(before, write06(1, 640, 2)).isEmpty());
+        QVERIFY(!ask(before, write06(1, 643, 4)).isEmpty());
+        QVERIFY(!ask(before, write06(1, 530, 0)).isEmpty());
+        QVERIFY(!ask(before, write06(1, 767, 0)).isEmpty());
+        const std::string clean = before.SaveState();
+        const std::string junk = "gain\ngain 5 1.0\ngain 9 1.0\ngain 0 nan\ngain 0 inf\ngain 1 50\ngain 2 -1\n"
+                                 "gain 0 1.01 more\ngain x 1.0\ntrim 3 1.0\ntrim 0 2\noutput 3 0 0.1\n"
+                                 "output 0 3 0.1\noutput 0 0 5\ngains 0 1.0\n530 7\n766 9\n534 1\n532 3\n";
+        Instrument after{InstrumentConfig{}};
+        Instrument plain{InstrumentConfig{}};
+        QCOMPARE(after.RestoreState(junk + clean + junk), plain.RestoreState(clean));
+        QCOMPARE(after.calibration(), before.storedCalibration());
+        QCOMPARE(after.calibration(), before.calibration());
+        QCOMPARE(ask(after, read03(1, 512, 17)), ask(before, read03(1, 512, 17)));
+        QCOMPARE(ask(after, read03(1, 0, 62), 8.0), ask(before, read03(1, 0, 62), 8.0));
+        // An older state file without calibration lines still restores its words.
+        Instrument old{InstrumentConfig{}};
+        QCOMPARE(old.RestoreState("518 3\n530 0\n"), std::size_t(2));
+        QCOMPARE(answerWords(ask(old, read03(1, 530, 3))), (QList<std::uint16_t>{0, 0, 0}));
+        QCOMPARE(old.calibration(), Calibration{});
+    }
+
+    void outputVariantAndLimit_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QList<int>>("words"); // 530, 532, 534 afterwards
+        QTest::newRow("at start") << QByteArray() << 0 << QList<int>{1, 0, 1};
+        QTest::newRow("variant 0") << write06(1, 530, 0) << 0 << QList<int>{0, 0, 0};
+        QTest::newRow("variant 2") << write06(1, 530, 2) << 69 << QList<int>{1, 0, 1};
+        QTest::newRow("upper limit") << write06(1, 766, 1) << 0 << QList<int>{1, 1, 1};
+        QTest::newRow("lower limit") << write06(1, 766, 3) << 0 << QList<int>{1, 3, 1};
+        QTest::newRow("limit 4") << write06(1, 766, 4) << 69 << QList<int>{1, 0, 1};
+        QTest::newRow("534 is read only") << write06(1, 534, 0) << 2 << QList<int>{1, 0, 1};
+        QTest::newRow("532 is read only") << write06(1, 532, 2) << 2 << QList<int>{1, 0, 1};
+        QTest::newRow("store needs 0") << write06(1, 767, 1) << 69 << QList<int>{1, 0, 1};
+    }
+    void outputVariantAndLimit()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, code);
+        QFETCH(QList<int>, words);
+        Instrument instrument{InstrumentConfig{}};
+        if (!request.isEmpty())
+            QCOMPARE(exceptionCode(ask(instrument, request)), code);
+        QList<int> got;
+        for (auto w : answerWords(ask(instrument, read03(1, 530, 3))))
+            got.append(w);
+        QCOMPARE(got, words);
+    }
+
+    void outputSteps_data()
+    {
+        QTest::addColumn<int>("variant");
+        QTest::addColumn<int>("reg");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("output");
+        QTest::addColumn<double>("expected"); // mA at that limit and output afterwards
+        QTest::newRow("x1 middle, output 1") << 1 << 642 << 0 << 1 << 0 << 12.001;
+        QTest::newRow("x1 middle, output 3 down") << 1 << 643 << 2 << 1 << 2 << 11.999;
+        QTest::newRow("x1 upper, output 1") << 1 << 642 << 3 << 0 << 0 << 20.001;
+        QTest::newRow("x1 upper, output 3") << 1 << 643 << 5 << 0 << 2 << 19.999;
+        QTest::newRow("x10 output 2") << 1 << 642 << 11 << 1 << 1 << 12.01;
+        QTest::newRow("x100 output 3") << 1 << 643 << 22 << 1 << 2 << 11.9;
+        QTest::newRow("bipolar middle") << 0 << 642 << 20 << 1 << 0 << 0.1;
+        QTest::newRow("bipolar upper") << 0 << 643 << 4 << 0 << 1 << 4.999;
+    }
+    void outputSteps()
+    {
+        QFETCH(int, variant);
+        QFETCH(int, reg);
+        QFETCH(int, code);
+        QFETCH(int, limit);
+        QFETCH(int, output);
+        QFETCH(double, expected);
+        Instrument instrument{InstrumentConfig{}};
+        QVERIFY(!ask(instrument, write06(1, 530, variant)).isEmpty());
+        const QByteArray request = write06(1, reg, code);
+        QCOMPARE(ask(instrument, request), request);
+        QVERIFY(std::abs(instrument.outputCurrent(std::size_t(limit), std::size_t(output)) - expected) < 1e-9);
+        QCOMPARE(outputValue(instrument, limit, output), float(expected));
+        // Only that output at that limit moved.
+        const double nominal[2][3] = {{5, 0, -5}, {20, 12, 4}};
+        for (int l = 0; l < 3; ++l)
+            for (int t = 0; t < 3; ++t)
+                if (l != limit || t != output)
+                    QCOMPARE(outputValue(instrument, l, t), float(nominal[variant][l]));
+    }
+
+    void outputMeasuredValue_data()
+    {
+        QTest::addColumn<int>("reg");
+        QTest::addColumn<float>("value");
+        QTest::addColumn<int>("code");
+        QTest::newRow("upper, output 2") << 1924 << 19.95f << 0;
+        QTest::newRow("middle, output 1") << 1932 << 12.04f << 0;
+        QTest::newRow("lower, output 3") << 1952 << 3.9f << 0;
+        QTest::newRow("inside a value") << 1926 << 19.95f << 2;
+        QTest::newRow("past the last") << 1956 << 4.0f << 2;
+        QTest::newRow("far off the limit") << 1920 << 12.0f << 69;
+        QTest::newRow("not a number") << 1920 << std::nanf("") << 69;
+    }
+    void outputMeasuredValue()
+    {
+        QFETCH(int, reg);
+        QFETCH(float, value);
+        QFETCH(int, code);
+        Instrument instrument{InstrumentConfig{}};
+        const QByteArray answer = ask(instrument, write16Float(1, reg, 2, value));
+        QCOMPARE(exceptionCode(answer), code);
+        if (code != 0) {
+            QCOMPARE(instrument.calibration(), Calibration{});
+            return;
+        }
+        QCOMPARE(answer, test::withCrc(test::bytes({0x01, 0x10, reg >> 8, reg & 0xFF, 0, 2})));
+        const int offset = reg - 1920;
+        QCOMPARE(outputValue(instrument, offset / 12, offset % 12 / 4), value);
+        // From there the x1 step moves it (there is no step at the lower limit).
+        const int limit = offset / 12, output = offset % 12 / 4;
+        if (limit < 2) {
+            QVERIFY(!ask(instrument, write06(1, 642, limit == 0 ? output + 3 : output)).isEmpty());
+            QVERIFY(std::abs(outputValue(instrument, limit, output) - (value + 0.001f)) < 1e-5f);
+        }
     }
 
     void profileFiles_data()

@@ -41,6 +41,8 @@ public:
     void setStopBits(int b) override { stopBits = b; }
     int dataBits = 8;
     int stopBits = 1;
+    int readThreshold = 1;
+    void setReadThreshold(int bytes) override { readThreshold = bytes; }
 
     void clearOutput() override { check(); }
     void clearInput() override
