@@ -1,6 +1,7 @@
 #include "connection_controls.h"
 #include "display_sheet.h"
 #include "main_params_sheet.h"
+#include "metrology_panel.h"
 #include "scheme_ratios.h"
 #include "frame_util.h"
 #include "measure_page.h"
@@ -439,14 +440,27 @@ private slots:
         QVERIFY(w.MainParams->BitBtnMainParam->isEnabled());
     }
 
+    // Starts the metrology cycle on its sheet: the scheme, then the ratios, then polling.
+    static void startMetrology(WindowRig &rig)
+    {
+        MainWindow &w = *rig.window;
+        w.PageControl1->setCurrentIndex(1);
+        w.TStuning->PageControlSetAllParam->setCurrentWidget(w.TStuning->TSSetMetrol);
+        w.Metrology->BitBtnSetNet->click();
+        rig.port.receive(readAnswer(1, bytes({0, 0}))); // four-wire
+        QVERIFY(rig.timer("TimerSetAuto")->fire());
+        rig.port.receive(readAnswer(1, QByteArray(16, '\0')));
+    }
+
     void runnerGivesUpAfterTenFailures()
     {
         WindowRig rig;
+        startMetrology(rig);
         Link &link = rig.link();
-        link.NetActive = true;
-        link.StepInquiry = &link.InqMeasure;
+        QVERIFY(link.NetActive);
+        QVERIFY(!rig.window->BitBtnExit->isEnabled());
+        QVERIFY(!rig.window->TS_Tavro->isEnabled());
         FakeTimer *runner = rig.timer("TimerSetAuto");
-        runner->start();
         for (int i = 0; i < 10; ++i) {
             QVERIFY(runner->fire());
             QVERIFY(rig.timer("TimerWaitAnsw")->fire());
@@ -456,7 +470,33 @@ private slots:
         QVERIFY(!link.NetActive);
         QVERIFY(!runner->isActive());
         QCOMPARE(link.StepRetry, std::uint16_t(0));
+        QCOMPARE(rig.window->Metrology->BitBtnSetNet->text(), QStringLiteral("   Старт"));
         QVERIFY(rig.window->BitBtnExit->isEnabled());
+        // The current outputs leave their adjustment mode whether their cycle ran or not.
+        QCOMPARE(rig.port.lastFrame(), withCrc(bytes({0x01, 0x06, 0x02, 0xFE, 0x00, 0x00})));
+    }
+
+    void leavingTheSheetOrTabEndsTheCycle_data()
+    {
+        QTest::addColumn<bool>("otherTab");
+        QTest::newRow("another sheet") << false;
+        QTest::newRow("another tab") << true;
+    }
+    void leavingTheSheetOrTabEndsTheCycle()
+    {
+        QFETCH(bool, otherTab);
+        WindowRig rig;
+        startMetrology(rig);
+        MainWindow &w = *rig.window;
+        QVERIFY(rig.link().NetActive);
+        if (otherTab)
+            w.PageControl1->setCurrentIndex(0);
+        else
+            w.TStuning->PageControlSetAllParam->setCurrentWidget(w.TStuning->TSSetCurrent);
+        QVERIFY(!rig.link().NetActive);
+        QVERIFY(!rig.timer("TimerSetAuto")->isActive());
+        QVERIFY(w.TS_Tavro->isEnabled() && w.BitBtnExit->isEnabled());
+        QVERIFY(w.GroupBoxNetSchKp->isEnabled());
     }
 };
 
