@@ -321,6 +321,16 @@ void MainParamsSheet::ShowMainParam(const tavro::Response &answer) {
 
 // ---- writes -----------------------------------------------------------------------------------
 
+// One word written with function 6 through CurInquiry; the answer (tag 19) confirms it.
+void MainParamsSheet::writeParameter(std::uint16_t slave, std::uint16_t reg, std::uint16_t value) {
+    tavro::TInquiry &inq = services_.link.CurInquiry;
+    inq.Addr = slave;
+    inq.Reg = reg;
+    inq.Value = value;
+    inq.Tag = kTagWriteConfirm;
+    services_.link.SendInquiryWrite06(inq);
+}
+
 void MainParamsSheet::BitBtnWriteLogClick() {
     const QString text = EditReadLog->text();
     if (text.isEmpty()) {
@@ -335,50 +345,26 @@ void MainParamsSheet::BitBtnWriteLogClick() {
             QStringLiteral("Логический номер должен \rнаходиться в пределах \rот 1 до 247 "));
         return;
     }
-    const std::uint16_t slave = services_.logicalNumber();
-    tavro::TInquiry &inq = services_.link.CurInquiry;
-    inq.Addr = slave;
-    inq.Reg = kRegLogicalNumber;
-    inq.Value = std::uint16_t(number);
-    inq.Tag = kTagWriteConfirm;
-    services_.link.SendInquiryWrite06(inq);
+    writeParameter(services_.logicalNumber(), kRegLogicalNumber, std::uint16_t(number));
 }
 
 void MainParamsSheet::BitBtnWriteBaudComAClick() {
     if (!ControlInfoCombo(ComboBoxBaudComA, services_.messages))
         return;
-    const std::uint16_t slave = services_.logicalNumber();
-    tavro::TInquiry &inq = services_.link.CurInquiry;
-    inq.Addr = slave;
-    inq.Reg = kRegBaudComA;
-    inq.Value = std::uint16_t(ComboBoxBaudComA->currentIndex());
-    inq.Tag = kTagWriteConfirm;
-    services_.link.SendInquiryWrite06(inq);
+    writeParameter(services_.logicalNumber(), kRegBaudComA, std::uint16_t(ComboBoxBaudComA->currentIndex()));
 }
 
 void MainParamsSheet::sBitBtnWriteStatysComBClick() {
     // An unknown mode read from the instrument leaves no selection; -1 must not go out as 0xFFFF.
     if (!ControlInfoCombo(sComboBoxStatComB, services_.messages))
         return;
-    const std::uint16_t slave = services_.settingsLogicalNumber();
-    tavro::TInquiry &inq = services_.link.CurInquiry;
-    inq.Addr = slave;
-    inq.Reg = kRegStatComB;
-    inq.Value = std::uint16_t(sComboBoxStatComB->currentIndex());
-    inq.Tag = kTagWriteConfirm;
-    services_.link.SendInquiryWrite06(inq);
+    writeParameter(services_.settingsLogicalNumber(), kRegStatComB, std::uint16_t(sComboBoxStatComB->currentIndex()));
 }
 
 void MainParamsSheet::BitBtnWriteBaudComBClick() {
     if (!ControlInfoCombo(ComboBoxBaudComB, services_.messages))
         return;
-    const std::uint16_t slave = services_.logicalNumber();
-    tavro::TInquiry &inq = services_.link.CurInquiry;
-    inq.Addr = slave;
-    inq.Reg = kRegBaudComB;
-    inq.Value = std::uint16_t(ComboBoxBaudComB->currentIndex());
-    inq.Tag = kTagWriteConfirm;
-    services_.link.SendInquiryWrite06(inq);
+    writeParameter(services_.logicalNumber(), kRegBaudComB, std::uint16_t(ComboBoxBaudComB->currentIndex()));
 }
 
 void MainParamsSheet::BitBtnSaveNumDevClick() {

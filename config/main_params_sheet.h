@@ -82,6 +82,7 @@ private:
     void enablePort2(bool modeControls, bool speedControls);
     std::uint16_t logicalNumberForNextStep();
     void armRunner();
+    void writeParameter(std::uint16_t slave, std::uint16_t reg, std::uint16_t value);
 
     SheetServices &services_;
     int blockWords_ = 0;                         // words asked for in the main-block read
