@@ -44,8 +44,7 @@ constexpr std::uint16_t kOutputLimitAddr = 766;
 constexpr std::uint16_t kStoreAddr = 767;
 
 constexpr std::uint32_t kCalibReferencesEnd = Instrument::kCalibReferences + 4 * Calibration::kSlots;
-constexpr std::uint32_t kOutputValuesEnd =
-    Instrument::kOutputValues + 12 * Calibration::kLimits;
+constexpr std::uint32_t kOutputValuesEnd = Instrument::kOutputValues + 12 * Calibration::kLimits;
 
 // What each measured value a reference slot calibrates is, in the order of the slots.
 constexpr std::array<std::size_t, Calibration::kSlots> kSlotMeasured = {
