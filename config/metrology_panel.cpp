@@ -79,6 +79,18 @@ void call(const std::function<void(bool)> &hook, bool value)
         hook(value);
 }
 
+// A group's rows of caption, value and its "Ввод" button.
+void addEnterRows(QGroupBox *group, std::initializer_list<std::tuple<const char *, QLabel *, QPushButton *>> rows)
+{
+    auto *grid = new QGridLayout(group);
+    int row = 0;
+    for (const auto &[caption, box, button] : rows) {
+        grid->addWidget(new QLabel(QString::fromLatin1(caption), group), row, 0);
+        grid->addWidget(box, row, 1);
+        grid->addWidget(button, row++, 2);
+    }
+}
+
 } // namespace
 
 SpinButton::SpinButton(const char *name, bool wide, QWidget *parent) : QWidget(parent)
@@ -250,14 +262,9 @@ void MetrologyPanel::buildFourWire(QWidget *sheet)
     Button3Uan = newEnterButton("Button3Uan", voltage);
     Button3Ubn = newEnterButton("Button3Ubn", voltage);
     Button3Ucn = newEnterButton("Button3Ucn", voltage);
-    auto *vGrid = new QGridLayout(voltage);
-    int row = 0;
-    for (auto [caption, box, button] : {std::tuple{"Ua =", StaticTextUan, Button3Uan},
-                                        {"Ub =", StaticTextUbn, Button3Ubn}, {"Uc =", StaticTextUcn, Button3Ucn}}) {
-        vGrid->addWidget(new QLabel(QString::fromLatin1(caption), voltage), row, 0);
-        vGrid->addWidget(box, row, 1);
-        vGrid->addWidget(button, row++, 2);
-    }
+    addEnterRows(voltage, {{"Ua =", StaticTextUan, Button3Uan},
+                           {"Ub =", StaticTextUbn, Button3Ubn},
+                           {"Uc =", StaticTextUcn, Button3Ucn}});
 
     QGroupBox *current = newGroup(QStringLiteral("Ток"), sheet);
     StaticTextIa3 = newValueBox("StaticTextIa3", current);
@@ -266,14 +273,9 @@ void MetrologyPanel::buildFourWire(QWidget *sheet)
     Button3Ian = newEnterButton("Button3Ian", current);
     Button3Ibn = newEnterButton("Button3Ibn", current);
     Button3Icn = newEnterButton("Button3Icn", current);
-    auto *iGrid = new QGridLayout(current);
-    row = 0;
-    for (auto [caption, box, button] : {std::tuple{"Ia =", StaticTextIa3, Button3Ian},
-                                        {"Ib =", StaticTextIb3, Button3Ibn}, {"Ic =", StaticTextIc3, Button3Icn}}) {
-        iGrid->addWidget(new QLabel(QString::fromLatin1(caption), current), row, 0);
-        iGrid->addWidget(box, row, 1);
-        iGrid->addWidget(button, row++, 2);
-    }
+    addEnterRows(current, {{"Ia =", StaticTextIa3, Button3Ian},
+                           {"Ib =", StaticTextIb3, Button3Ibn},
+                           {"Ic =", StaticTextIc3, Button3Icn}});
 
     QGroupBox *power = newGroup(QStringLiteral("Мощность активная"), sheet);
     StaticTextPa = newValueBox("StaticTextPa", power);
@@ -291,7 +293,7 @@ void MetrologyPanel::buildFourWire(QWidget *sheet)
     UpDownPb0 = new SpinButton("UpDownPb0", false, power);
     UpDownPc0 = new SpinButton("UpDownPc0", false, power);
     auto *pGrid = new QGridLayout(power);
-    row = 0;
+    int row = 0;
     for (auto [caption, box, unit, wide, narrow] :
          {std::tuple{"Pa =", StaticTextPa, StaticTextPa_, UpDownPa1, UpDownPa0},
           {"Pb =", StaticTextPb, StaticTextPb_, UpDownPb1, UpDownPb0},
