@@ -206,9 +206,10 @@ Instrument::Instrument(const InstrumentConfig &config)
         add(a, 0);
     for (std::uint16_t a = kDisplayLines; a < kDisplayLines + 12; a += 2)
         add(a, 0);
-    addFloat(kTransformers, 100.0f);
+    // Primary values are kept 1.3 times the rated ones, as an instrument set up for 100 V / 5 A.
+    addFloat(kTransformers, 130.0f);
     addFloat(kTransformers + 4, 100.0f);
-    addFloat(kTransformers + 8, 5.0f);
+    addFloat(kTransformers + 8, 6.5f);
     addFloat(kTransformers + 12, 5.0f);
     for (std::uint16_t a = kSetpoints; a < kSetpoints + 12; a += 2)
         add(a, 0);

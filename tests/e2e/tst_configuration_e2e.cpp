@@ -216,8 +216,9 @@ private slots:
             QCOMPARE(w.MainParams->StaticTextVersPrg->text(), QStringLiteral("238"));
             QVERIFY(!w.Display->ITEUstMax00->text().isEmpty());
         } else {
-            QCOMPARE(w.GroupBoxNetSchKp->IMax, 5.0f);
-            QCOMPARE(w.GroupBoxNetSchKp->ComboBoxMaxValI_->currentText(), QStringLiteral("5") + QLocale().decimalPoint() + "0");
+            // The instrument keeps 1.3 times the rated primary current: 6.5 shows as 5.0.
+            QCOMPARE(w.GroupBoxNetSchKp->IMax, 6.5f);
+            QCOMPARE(w.GroupBoxNetSchKp->ComboBoxMaxValI->currentText(), QStringLiteral("5") + QLocale().decimalPoint() + "0");
         }
     }
 

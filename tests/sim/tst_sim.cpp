@@ -256,9 +256,9 @@ private slots:
         QTest::addColumn<QList<int>>("words");
         QTest::newRow("display lines") << 1024 << 6 << QList<int>{0, 0, 0, 0, 0, 0};
         QTest::newRow("setpoints") << 2816 << 6 << QList<int>{0, 0, 0, 0, 0, 0};
-        // 100.0 = 42C80000, 5.0 = 40A00000
+        // 130.0 = 43020000, 100.0 = 42C80000, 6.5 = 40D00000, 5.0 = 40A00000
         QTest::newRow("transformers") << 2048 << 8
-                                      << QList<int>{0x42C8, 0, 0x42C8, 0, 0x40A0, 0, 0x40A0, 0};
+                                      << QList<int>{0x4302, 0, 0x42C8, 0, 0x40D0, 0, 0x40A0, 0};
         QTest::newRow("phase-B method") << 546 << 1 << QList<int>{0};
     }
     void otherBlocks()
@@ -304,9 +304,9 @@ private slots:
                                        << QList<int>{3456, 12};
         // The single-float form with Count 8: byte count 16 but only four value bytes.
         QTest::newRow("float with count 8") << write16Float(1, 2052, 8, 200.0f) << w16answer(2052, 8) << 2048
-                                            << QList<int>{0x42C8, 0, 0x4348, 0, 0x40A0, 0, 0x40A0, 0};
+                                            << QList<int>{0x4302, 0, 0x4348, 0, 0x40D0, 0, 0x40A0, 0};
         QTest::newRow("float with count 2") << write16Float(1, 2060, 2, 1.0f) << w16answer(2060, 2) << 2056
-                                            << QList<int>{0x40A0, 0, 0x3F80, 0};
+                                            << QList<int>{0x40D0, 0, 0x3F80, 0};
     }
     void writeThenRead()
     {
